@@ -1,0 +1,5 @@
+#include "app/Globals.h"
+
+TTranslator *Translator = nullptr;
+TSettingsStorage *AppSettings = nullptr;
+TDevice *Device = nullptr;
