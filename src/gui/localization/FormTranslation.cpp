@@ -1,0 +1,5 @@
+#include "localization/FormTranslation.h"
+
+void TranslateForm(QWidget *, bool, bool) {}
+
+void SwitchLanguage(const QString &, const QList<QWidget *> &) {}
