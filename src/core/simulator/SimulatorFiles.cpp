@@ -5,6 +5,7 @@
 
 #include "app/Paths.h"
 #include "app/TextFile.h"
+#include "settings/SettingsStorage.h"
 #include "simulator/SimulatorConfig.h"
 #include "simulator/SimulatorOptics.h"
 
@@ -43,8 +44,10 @@ bool SaveSimulatorState(const TSimulatorState &state, QString *error) {
 bool EnsureSimulatorSettings(QString *error) {
   const QString file = TPaths::SimulatorSettingsFile();
   if (QFileInfo::exists(file)) return true;
-  return WriteTextLines(file,
-                        {QStringLiteral("[General]"),
-                         QStringLiteral("filterTable=") + SimulatorOptics::FilterTableText},
-                        error);
+  TSettingsStorage settings;
+  settings.AddParam({QStringLiteral("General")}, QStringLiteral("filterTable"),
+                    QString::fromLatin1(SimulatorOptics::FilterTableText));
+  QStringList lines;
+  settings.WriteToLines(lines);
+  return WriteTextLines(file, lines, error);
 }
