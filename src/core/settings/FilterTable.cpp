@@ -140,7 +140,7 @@ void CheckFilterTable(TFilterTable &data) {
   }
 }
 
-void RenumberFilterTable(TFilterTable &data) {
+QList<int> RenumberFilterTable(TFilterTable &data) {
   // Remember the current row by its place before sorting.
   QList<int> order(data.Rows.size());
   for (qsizetype i = 0; i < order.size(); ++i) order[i] = int(i);
@@ -157,4 +157,5 @@ void RenumberFilterTable(TFilterTable &data) {
   }
   data.Rows = std::move(sorted);
   data.Current = current;
+  return order;
 }

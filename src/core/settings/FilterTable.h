@@ -70,6 +70,7 @@ TFilterRecords StoreFilterTable(const TFilterTable &data);
 void CheckFilterTable(TFilterTable &data);
 // Sorts the rows by transmission, descending (rows with equal transmission keep
 // their order), and numbers them 1..n; the current row stays on its record.
-void RenumberFilterTable(TFilterTable &data);
+// Returns, for each new row, its index before sorting.
+QList<int> RenumberFilterTable(TFilterTable &data);
 // Rules of one row; the name the editing windows' before-post handlers use.
 inline void CheckFilterRecord(const TFilterRow &row) { TFilterTable::CheckRecord(row); }
