@@ -16,14 +16,19 @@ QStringView TrimLow(QStringView text) {
   return text.sliced(begin, end - begin);
 }
 
-bool IsBlank(QStringView text) { return TrimLow(text).isEmpty(); }
+bool IsBlank(QStringView text) {
+  return TrimLow(text).isEmpty();
+}
 
 int DigitValue(QChar c, int base) {
   const char16_t u = c.unicode();
   int d = -1;
-  if (u >= u'0' && u <= u'9') d = u - u'0';
-  else if (u >= u'a' && u <= u'f') d = u - u'a' + 10;
-  else if (u >= u'A' && u <= u'F') d = u - u'A' + 10;
+  if (u >= u'0' && u <= u'9')
+    d = u - u'0';
+  else if (u >= u'a' && u <= u'f')
+    d = u - u'a' + 10;
+  else if (u >= u'A' && u <= u'F')
+    d = u - u'A' + 10;
   return d < base ? d : -1;
 }
 
@@ -115,9 +120,8 @@ void TDictionary::Merge(std::vector<TEntry> incoming, TMergeRule rule) {
   if (incoming.empty()) return;
   // Sorting first keeps a load linear in the dictionary's size whatever the
   // order of the rows; stable, so that equal keys still merge in row order.
-  std::stable_sort(incoming.begin(), incoming.end(), [](const TEntry &a, const TEntry &b) {
-    return CompareKeys(a.Key, b.Key) < 0;
-  });
+  std::stable_sort(incoming.begin(), incoming.end(),
+                   [](const TEntry &a, const TEntry &b) { return CompareKeys(a.Key, b.Key) < 0; });
   std::vector<TEntry> result;
   result.reserve(FItems.size() + incoming.size());
   auto present = FItems.begin();

@@ -66,10 +66,9 @@ QString TTranslator::Language() const {
 void TTranslator::GetLanguages(QStringList &list) const {
   QSet<QString> seen;
   for (const QString &dir : FLanguageDirs) {
-    const QStringList files =
-        QDir(dir).entryList({QStringLiteral("*.lng")},
-                            QDir::Files | QDir::Hidden | QDir::System | QDir::CaseSensitive,
-                            QDir::Unsorted);
+    const QStringList files = QDir(dir).entryList(
+        {QStringLiteral("*.lng")}, QDir::Files | QDir::Hidden | QDir::System | QDir::CaseSensitive,
+        QDir::Unsorted);
     for (const QString &file : files) {
       const QString name = file.chopped(4);
       if (name.isEmpty() || seen.contains(name)) continue;
