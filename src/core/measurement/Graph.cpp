@@ -9,11 +9,15 @@ TGraph::TGraph() : Values(PixelTotal, -1.0f) {}
 
 void TGraph::LoadFromFile(const QString &fileName) {
   const TFileBytes bytes(fileName);
+  LoadFromBytes(bytes.Data(), bytes.Size());
+}
+
+void TGraph::LoadFromBytes(const char *bytes, qint64 size) {
   std::vector<float> values(PixelTotal, -1.0f);
   int zero = 0;
   float peak = 0;
   DecodeProject(
-      bytes.Data(), bytes.Size(), [&](const TProjectHeader &h) { zero = h.ZeroPosition; },
+      bytes, size, [&](const TProjectHeader &h) { zero = h.ZeroPosition; },
       [&](const TStoredPixel &p) {
         if (p.Index < 0 || p.Index > MaxPixel) return;
         const float v =

@@ -16,6 +16,7 @@ class TGraph {
   // finite number, are ignored. Raises the file layer's errors; on an error
   // the graph is left as it was.
   void LoadFromFile(const QString &fileName);
+  void LoadFromBytes(const char *bytes, qint64 size);
 
   // Normalised value at time shift x (fsec) as the read-out shows it; empty
   // where there is no value within 20 positions on both sides.

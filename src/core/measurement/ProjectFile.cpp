@@ -279,8 +279,7 @@ void SaveProject(TProjectData &data, const QString &fileName) {
   data.ProjectFileName = fileName;
 }
 
-int LoadProject(TProjectData &data, const QString &fileName, int zero) {
-  const TFileBytes bytes(fileName);
+qint64 LoadProjectBytes(TProjectData &data, const char *bytes, qint64 size, int zero) {
   std::fill(data.Pixels.begin(), data.Pixels.end(), TPixel{});
   qint64 shift = 0;
   qint64 deleted = 0;
@@ -290,7 +289,7 @@ int LoadProject(TProjectData &data, const QString &fileName, int zero) {
   };
   try {
     DecodeProject(
-        bytes.Data(), bytes.Size(),
+        bytes, size,
         [&](const TProjectHeader &h) {
           shift = qint64(zero) - h.ZeroPosition;
           data.Left = h.Left;
@@ -318,6 +317,12 @@ int LoadProject(TProjectData &data, const QString &fileName, int zero) {
     throw;
   }
   finish();
+  return deleted;
+}
+
+int LoadProject(TProjectData &data, const QString &fileName, int zero) {
+  const TFileBytes bytes(fileName);
+  const qint64 deleted = LoadProjectBytes(data, bytes.Data(), bytes.Size(), zero);
   data.ProjectName = QFileInfo(fileName).completeBaseName();
   data.ProjectFileName = fileName;
   data.Modified = false;

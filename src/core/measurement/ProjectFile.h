@@ -104,6 +104,9 @@ void SaveProject(TProjectData &data, const QString &fileName);
 // On an error the project keeps what was read (statistics recomputed) and
 // EAppError is raised.
 int LoadProject(TProjectData &data, const QString &fileName, int zero);
+// The same from bytes in memory, without naming, Modified or the warning;
+// returns the number of dropped pixels.
+qint64 LoadProjectBytes(TProjectData &data, const char *bytes, qint64 size, int zero);
 
 // The bytes of a file (memory-mapped when possible). Raises when it cannot be
 // opened or read.

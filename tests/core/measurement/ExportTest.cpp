@@ -3,6 +3,12 @@
 #include <QLocale>
 #include <QTemporaryDir>
 
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
 #include "app/AppError.h"
 #include "measurement/Export.h"
 #include "measurement/ProjectData.h"
@@ -27,6 +33,34 @@ TEST(Export, WideScientificNumbers) {
     EXPECT_EQ(FormatWideScientific(c.value), QByteArray(c.text)) << c.text;
     EXPECT_EQ(FormatWideScientific(c.value).size(), 23);
   }
+}
+
+TEST(Export, WideScientificAgreesWithTheExactConversionOverTheExportedRanges) {
+  // The fast path must round exactly like the library's exact conversion.
+  auto reference = [](long double v) {
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + 64, std::fabs(v), std::chars_format::scientific, 14);
+    const std::string s(buf, r.ptr);  // d.ddddddddddddddde±XX
+    const int e = std::stoi(s.substr(s.find('e') + 1));
+    char out[32];
+    std::snprintf(out, sizeof out, "%c%sE%c%04d", v < 0 ? '-' : ' ', s.substr(0, 16).c_str(),
+                  e < 0 ? '-' : '+', std::abs(e));
+    return QByteArray(out);
+  };
+  std::vector<long double> values;
+  for (int i = 0; i <= MaxPixel; i += 3) values.push_back(((long double)i - 30000) * 16.6666666L);
+  quint32 seed = 12345;
+  auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
+  const float transmissions[] = {1, 0.0923f, 0.00871f, 0.000937f, 8.93e-5f, 9.1e-6f};
+  for (int k = 0; k < 20000; ++k) {
+    const float m = float(next() % 100000 + 1) / float(next() % 1000 + 1);
+    const long double t = transmissions[next() % 6];
+    values.push_back((long double)(next() % 1024) / (1 << (next() % 5)) / (1 << (next() % 7)) /
+                     t / m);
+    values.push_back(t * 100);
+  }
+  for (long double v : values)
+    ASSERT_EQ(FormatWideScientific(v), reference(v)) << QByteArray::number(double(v), 'g', 17).constData();
 }
 
 TEST(Export, WritesHeaderAndOneLinePerMeasuredPixelWithAPointInEveryLocale) {

@@ -301,3 +301,26 @@ TEST(ProjectFile, AFailedSaveLeavesTheOldFileAndTheProjectAsTheyWere) {
   TProjectData l;
   EXPECT_THROW(LoadProject(l, dir.filePath("missing.vtp"), 0), EAppError);
 }
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
+
+TEST(ProjectFile, FixtureFilesLoadAndSurviveTheFuzzEntryWithEveryPrefix) {
+  const QString folder = QStringLiteral(VELTRAVOR_TEST_DATA "/measurement/");
+  for (const char *name : {"example.vtp", "wide-integers.vtp"}) {
+    TProjectData d;
+    LoadProject(d, folder + name, 20000);
+    ExpectExampleLoaded(d);
+  }
+  TProjectData d;
+  LoadProject(d, folder + "utf16-note.vtp", 30000);
+  EXPECT_EQ(d.Note, QString::fromUtf8("Run 2\nфильтр 3"));
+  EXPECT_EQ(d.Interval.GetIntervalText(), "-2500;10;0;2;2500;;");
+  EXPECT_EQ(d.PixelCount, 4);
+  EXPECT_EQ(d.PeakIndex, 30000);
+
+  for (const char *name : {"example.vtp", "wide-integers.vtp", "utf16-note.vtp"}) {
+    const QByteArray bytes = ReadFileBytes(folder + name);
+    for (qsizetype n = 0; n <= bytes.size(); ++n)
+      LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t *>(bytes.constData()), size_t(n));
+  }
+}
