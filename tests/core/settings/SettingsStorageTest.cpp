@@ -1,0 +1,199 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include "TestEnvironment.h"
+#include "app/AppError.h"
+#include "app/Notifier.h"
+#include "settings/SettingsStorage.h"
+
+namespace {
+QStringList Lines(const TSettingsStorage &s) {
+  QStringList lines;
+  s.WriteToLines(lines);
+  return lines;
+}
+
+QString RaisedMessage(const std::function<void()> &f) {
+  try {
+    f();
+  } catch (const EAppError &e) {
+    return e.Message();
+  }
+  return "<nothing raised>";
+}
+
+class WarningRecorder : public TNotifier {
+ public:
+  void Warning(const QString &text) override { Texts << text; }
+  QStringList Texts;
+};
+
+QByteArray ReadBytes(const QString &path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void WriteBytes(const QString &path, const QByteArray &bytes) {
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write(bytes);
+}
+}  // namespace
+
+TEST(SettingsStorage, NamesMatchIgnoringCaseAndExtraSpacesButKeepTheirFirstSpelling) {
+  TSettingsStorage s;
+  s.ReadFromLines({"[general]", "zero=5", "[Forms   TfmMain]", "Left=1"});
+  EXPECT_EQ(s.ReadInt({"General"}, "Zero", 30000), 5);
+  EXPECT_EQ(s.ReadInt({"Forms", "TfmMain"}, "left", 0), 1);
+  EXPECT_EQ(s.ReadInt({" FORMS ", "tfmmain"}, "  LEFT", 0), 1);
+
+  s.AddParam({"General"}, "Zero", 100);
+  s.AddParam({"General"}, "period_filter", 4);
+  EXPECT_EQ(Lines(s), (QStringList{"[general]", "zero=100", "period_filter=4", "[Forms]",
+                                   "[Forms  TfmMain]", "Left=1"}));
+}
+
+TEST(SettingsStorage, NormalizeNameCollapsesSpaceRunsAndTrimsOneSpaceEachEnd) {
+  const struct {
+    const char *in, *out;
+  } cases[] = {{"a  b", "a b"}, {"  a   ", "a"}, {" ", ""}, {"   ", ""}, {"a\tb", "a\tb"},
+               {"\ta", "\ta"}};
+  for (const auto &c : cases) EXPECT_EQ(TSettingsStorage::NormalizeName(c.in), c.out) << c.in;
+}
+
+TEST(SettingsStorage, MalformedLinesAreSkippedWithoutChangingTheTree) {
+  TSettingsStorage s;
+  s.ReadFromLines({"before=1", "[]", "[General]junk", "Zero=", "=5", " =6", "a=b=c", "[]",
+                   "after=2", "noequals"});
+  EXPECT_EQ(Lines(s), (QStringList{"[General]", "a=b=c", "after=2"}));
+}
+
+TEST(SettingsStorage, KeyPathErrorsAreRaisedWithTheirExactTexts) {
+  TSettingsStorage s;
+  EXPECT_EQ(RaisedMessage([&] { s.AddParam({}, "a", 1); }),
+            "Key is not defined (TSettingsStorage.AddParam).");
+  EXPECT_EQ(RaisedMessage([&] { s.ReadParam({}, "a", 1); }),
+            "Key is not defined (TSettingsStorage.ReadParam).");
+  EXPECT_EQ(RaisedMessage([&] { s.AddParam({"Forms", "  "}, "a", 1); }),
+            "Key \"[Forms,   ]\" has empty string (TSettingsStorage.AddParam).");
+  EXPECT_EQ(RaisedMessage([&] { s.ReadParam({"Forms", ""}, "a", 1); }),
+            "Key \"[Forms, ]\" has empty string (TSettingsStorage.ReadParam).");
+  EXPECT_TRUE(s.Keys.isEmpty());
+
+  // A header with an empty component ends the reading; earlier lines stay.
+  EXPECT_EQ(RaisedMessage([&] { s.ReadFromLines({"[A]", "x=1", "[ ]", "y=2"}); }),
+            "Key \"[ ]\" has empty string (TSettingsStorage.AddParam).");
+  EXPECT_EQ(Lines(s), (QStringList{"[A]", "x=1"}));
+}
+
+TEST(SettingsStorage, ReadingNeverStoresAndAnEmptyNameStoresNothing) {
+  TSettingsStorage s;
+  EXPECT_EQ(s.ReadParam({"General"}, "Zero", 30000).toInt(), 30000);
+  s.AddParam({"New", "Child"}, "", 5);
+  EXPECT_TRUE(Lines(s).isEmpty());
+}
+
+TEST(SettingsStorage, ValuesAreWrittenInTheirTypedForms) {
+  TSettingsStorage s;
+  s.AddParam({"General"}, "i", -42);
+  s.AddParam({"General"}, "b", true);
+  s.AddParam({"General"}, "f", 0.5);
+  s.AddParam({"General"}, "small", 1e-5);
+  s.AddParam({"General"}, "big", 123456789.0);
+  s.AddParam({"General"}, "t", QString("1;0;"));
+  const QLocale previous;
+  QLocale::setDefault(QLocale::c());
+  EXPECT_EQ(Lines(s), (QStringList{"[General]", "i=-42", "b=True", "f=0.5", "small=1E-5",
+                                   "big=123456789", "t=1;0;"}));
+  QLocale::setDefault(previous);
+}
+
+TEST(SettingsStorage, TypedReadersConvertStoredTextAndFallBackWhenItDoesNot) {
+  TSettingsStorage s;
+  s.ReadFromLines({"[G]", "int=12", "bad=12a", "yes=TRUE", "no=false", "numtrue=2", "zero=0",
+                   "float=2.5", "huge=99999999999"});
+  EXPECT_EQ(s.ReadInt({"G"}, "int", 1), 12);
+  EXPECT_EQ(s.ReadInt({"G"}, "bad", 7), 7);
+  EXPECT_EQ(s.ReadInt({"G"}, "huge", 7), 7);
+  EXPECT_EQ(s.ReadInt64({"G"}, "huge", 7), 99999999999LL);
+  EXPECT_TRUE(s.ReadBool({"G"}, "yes", false));
+  EXPECT_FALSE(s.ReadBool({"G"}, "no", true));
+  EXPECT_TRUE(s.ReadBool({"G"}, "numtrue", false));
+  EXPECT_FALSE(s.ReadBool({"G"}, "zero", true));
+  EXPECT_TRUE(s.ReadBool({"G"}, "bad", true));
+  EXPECT_DOUBLE_EQ(s.ReadFloat({"G"}, "float", 0), 2.5);
+  EXPECT_DOUBLE_EQ(s.ReadFloat({"G"}, "bad", 1.25), 1.25);
+  EXPECT_EQ(s.ReadText({"G"}, "int", ""), "12");
+  EXPECT_EQ(s.ReadText({"G"}, "missing", "dflt"), "dflt");
+}
+
+TEST(SettingsStorage, SaveAndLoadRoundTripInUtf8WithCrLfAndLoadMerges) {
+  const QString path = TestRoot() + "/roundtrip.ini";
+  TSettingsStorage s;
+  s.FileName = path;
+  s.AddParam({"Settings"}, "Language", QString::fromUtf8("Русский"));
+  s.AddParam({"General"}, "Zero", 30000);
+  ASSERT_TRUE(s.Save());
+  EXPECT_EQ(ReadBytes(path),
+            QString::fromUtf8("[Settings]\r\nLanguage=Русский\r\n[General]\r\nZero=30000\r\n")
+                .toUtf8());
+
+  TSettingsStorage t;
+  t.AddParam({"General"}, "Zero", 1);
+  t.AddParam({"General"}, "Kept", 2);
+  t.Load(path);
+  EXPECT_EQ(t.ReadInt({"General"}, "Zero", 0), 30000);
+  EXPECT_EQ(t.ReadInt({"General"}, "Kept", 0), 2);
+  EXPECT_EQ(t.ReadText({"Settings"}, "Language", ""), QString::fromUtf8("Русский"));
+}
+
+TEST(SettingsStorage, AFileThatIsNotUtf8IsReadAsWindows1251) {
+  const QString path = TestRoot() + "/old.ini";
+  // "Русский" in Windows-1251, lines ended by lone CR and lone LF.
+  WriteBytes(path, QByteArray("[Settings]\rLanguage=\xD0\xF3\xF1\xF1\xEA\xE8\xE9\n"));
+  TSettingsStorage s;
+  s.Load(path);
+  EXPECT_EQ(s.ReadText({"Settings"}, "Language", ""), QString::fromUtf8("Русский"));
+}
+
+TEST(SettingsStorage, LoadingAMissingFileRaises) {
+  TSettingsStorage s;
+  EXPECT_THROW(s.Load(TestRoot() + "/does-not-exist.ini"), EAppError);
+}
+
+TEST(SettingsStorage, AFailedSaveWarnsAndReportsFailure) {
+  const QString blocker = TestRoot() + "/not-a-folder";
+  WriteBytes(blocker, "x");
+  WarningRecorder recorder;
+  TNotifier *previous = SetNotifier(&recorder);
+  TSettingsStorage s;
+  s.AddParam({"General"}, "Zero", 2);
+  EXPECT_FALSE(s.Save(blocker + "/veltravor.ini"));
+  SetNotifier(previous);
+  ASSERT_EQ(recorder.Texts.size(), 1);
+  EXPECT_TRUE(recorder.Texts[0].contains("veltravor.ini")) << recorder.Texts[0].toStdString();
+}
+
+// Needs a user whose file modes are enforced (CI may run as root).
+TEST(SettingsStorage, AFailedSaveKeepsTheOldFileAndWarns) {
+  const QString dir = TestRoot() + "/readonly";
+  QDir().mkpath(dir);
+  const QString path = dir + "/veltravor.ini";
+  WriteBytes(path, "[General]\r\nZero=1\r\n");
+  QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+  if (QFileInfo(dir).isWritable()) GTEST_SKIP() << "running with permissions that ignore modes";
+
+  WarningRecorder recorder;
+  TNotifier *previous = SetNotifier(&recorder);
+  TSettingsStorage s;
+  s.AddParam({"General"}, "Zero", 2);
+  EXPECT_FALSE(s.Save(path));
+  SetNotifier(previous);
+  QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                 QFileDevice::ExeOwner);
+  EXPECT_EQ(recorder.Texts.size(), 1);
+  EXPECT_EQ(ReadBytes(path), QByteArray("[General]\r\nZero=1\r\n"));
+}
