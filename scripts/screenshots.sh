@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Starts veltravor on a virtual X display and writes PNG screenshots of its
 # windows: the main window, its File, Device, Window and Help menus, and the
-# about box. Runs on the simulated instrument with throw-away settings, so the
-# operator's own files are never touched.
+# about box. Runs with throw-away settings, log and dictionaries in a
+# temporary folder, so the operator's own files are never touched.
 #
 #   scripts/screenshots.sh [BUILD_DIR [OUTPUT_DIR]]     (defaults: build, screenshots)
 #
@@ -43,9 +43,9 @@ mkdir -p "$XDG_CONFIG_HOME/veltravor" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNT
 # Two recent projects so that the File menu shows its recent-file items.
 printf '[General]\r\nmruProjects=%s*%s*\r\n' \
   "/home/lab/measurements/2026/autocorrelator/run-14.vtp" "/home/lab/measurements/reference.vtp" \
-  >"$XDG_CONFIG_HOME/veltravor/veltravor-simulator.ini"
+  >"$XDG_CONFIG_HOME/veltravor/veltravor.ini"
 
-"$exe" --simulator >"$work/program.log" 2>&1 &
+"$exe" >"$work/program.log" 2>&1 &
 app_pid=$!
 main=$(timeout 20 xdotool search --sync --onlyvisible --name '^Veltravor')
 main=${main%%$'\n'*}

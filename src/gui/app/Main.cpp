@@ -28,8 +28,10 @@
 #include "app/Paths.h"
 #include "app/RecentFiles.h"
 #include "app/ShortenPath.h"
-#include "app/TextFile.h"
 #include "app/UserManual.h"
+#include "device/Device.h"
+#include "device/DeviceParams.h"
+#include "device/SerialPortLink.h"
 #include "localization/FormTranslation.h"
 #include "localization/Translator.h"
 #include "settings/FormPlacement.h"
@@ -107,8 +109,7 @@ void TfmMain::CreateComponents() {
   tbPrint = MakeAction("tbPrint", "Print...", "print", QKeySequence(Qt::CTRL | Qt::Key_P));
   for (int i = 0; i < MaxRecentFiles; ++i) {
     QAction *item = MakeAction(qPrintable(QStringLiteral("mnMRU%1").arg(i + 1)), {}, {});
-    // Captions are file paths: neither translated nor mnemonics.
-    item->setProperty("veltravorNoTranslate", true);
+    // Captions are file paths, never translated.
     item->setVisible(false);
     connect(item, &QAction::triggered, this, [this, item] { RunGuarded([&] { mnMRU1Click(item); }); });
     mnMRU[i] = item;
@@ -315,15 +316,8 @@ void TfmMain::DestroyGlobals() {
 }
 
 void TfmMain::SaveSettings() {
-  if (!AppSettings) return;
-  AppSettings->AddParam(General, QStringLiteral("Carriage"), FDevice.CarriagePosition);
-  AppSettings->AddParam(General, QStringLiteral("Zero"), FDevice.ZeroPosition);
-  AppSettings->AddParam(General, QStringLiteral("period_delayLine"), FDevice.PeriodDelayLine);
-  AppSettings->AddParam(General, QStringLiteral("period_filter"), FDevice.PeriodFilter);
-  AppSettings->AddParam(General, QStringLiteral("filterTable"), FDevice.FilterTable);
-  AppSettings->AddParam(General, QStringLiteral("mruProjects"), RecentFilesText());
-  AppSettings->AddParam(General, QStringLiteral("writeLogFile"), FDevice.WriteLog);
-  AppSettings->AddParam(General, QStringLiteral("signalShift"), FDevice.SignalShift);
+  if (!AppSettings || !Device) return;
+  StoreDeviceParams(*Device, *AppSettings, RecentFilesText());
   SaveFormPlacement(this, QString());
   try {
     AppSettings->Save();
@@ -333,35 +327,37 @@ void TfmMain::SaveSettings() {
   }
 }
 
-void TfmMain::CreateDevice() {}
-
-void TfmMain::ReadDeviceParams() {
-  // A stored value that does not convert reads as the key's default.
-  FDevice.CarriagePosition = AppSettings->ReadInt64(General, QStringLiteral("Carriage"), 0);
-  FDevice.ZeroPosition = AppSettings->ReadInt64(General, QStringLiteral("Zero"), 30000);
-  FDevice.PeriodDelayLine = AppSettings->ReadInt(General, QStringLiteral("period_delayLine"), 4);
-  FDevice.PeriodFilter = AppSettings->ReadInt(General, QStringLiteral("period_filter"), 4);
-  FDevice.FilterTable = AppSettings->ReadText(General, QStringLiteral("filterTable"), QString());
-  FDevice.WriteLog = AppSettings->ReadBool(General, QStringLiteral("writeLogFile"), false);
-  FDevice.SignalShift = AppSettings->ReadInt64(General, QStringLiteral("signalShift"), 0);
+void TfmMain::CreateDevice() {
+  QString port = FOptions.Port;
+  if (port.isEmpty()) port = AppSettings->ReadText(General, QStringLiteral("port"), QString());
+  FLink = FOptions.CreateLink ? FOptions.CreateLink(port) : std::make_unique<TSerialPortLink>(port);
+  Device = new TDevice(FLink.get());
 }
+
+void TfmMain::ReadDeviceParams() { LoadDeviceParams(*Device, *AppSettings); }
 
 void TfmMain::LoadEventLog() {
   // No log file yet: the log starts empty.
-  if (!ReadTextLines(TPaths::EventLogFile(), FDevice.EventLog)) FDevice.EventLog.clear();
+  Device->LoadEventLog(TPaths::EventLogFile());
 }
 
 void TfmMain::SaveEventLog() {
   // A log that cannot be written is not worth a box at shutdown.
-  WriteTextLines(TPaths::EventLogFile(), FDevice.EventLog);
+  if (Device) Device->SaveEventLog(TPaths::EventLogFile());
 }
 
-void TfmMain::DestroyDevice() {}
+void TfmMain::DestroyDevice() {
+  // The device closes its link; the link goes after it.
+  delete Device;
+  Device = nullptr;
+  FLink.reset();
+}
 
-void TfmMain::SelectLanguage(const QString &) {}
+void TfmMain::SelectLanguage(const QString &language) { Translator->SetLanguage(language); }
 
 void TfmMain::OpenDevice() {
-  RaiseError(QStringLiteral("Device not found"));
+  Device->Initialize();
+  SetStatusText(0, Translate(QStringLiteral("Device found")));
 }
 
 void TfmMain::ParseRecentFiles(const QString &text) { RecentFiles = ::ParseRecentFiles(text); }

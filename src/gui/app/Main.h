@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -13,6 +14,7 @@ class QMdiSubWindow;
 class QMenu;
 class QTimer;
 class QToolBar;
+class TDeviceLink;
 class TNotifier;
 class TWindowPanel;
 
@@ -20,8 +22,12 @@ class TWindowPanel;
 struct TStartOptions {
   // Run on the simulated instrument, with its own settings file.
   bool Simulator = false;
-  // Serial port named on the command line; empty: find the controller.
+  // Serial port named on the command line; empty: the key "port" of section
+  // General, else the controller is found by its USB description.
   QString Port;
+  // Makes the device's link for the chosen port; the program's entry picks the
+  // backend here. Empty: the serial port link.
+  std::function<std::unique_ptr<TDeviceLink>(const QString &port)> CreateLink;
 };
 
 // The main window: MDI frame, menus, tool bars, window panel and status bar.
@@ -110,7 +116,6 @@ class TfmMain : public QMainWindow {
   void LoadSettingsFile();
   void CreateDevice();
   void ReadDeviceParams();
-  void WriteDeviceParams();
   void LoadEventLog();
   void SaveEventLog();
   void DestroyDevice();
@@ -127,18 +132,9 @@ class TfmMain : public QMainWindow {
   TNotifier *FPreviousNotifier = nullptr;
   bool FClosed = false;  // the global objects are gone
 
-  // Device parameters read at start-up and written by SaveSettings. Held here
-  // until the device object carries them.
-  struct TDeviceParams {
-    qint64 CarriagePosition = 0;
-    qint64 ZeroPosition = 30000;
-    int PeriodDelayLine = 15;  // ms per motor step
-    int PeriodFilter = 15;
-    QString FilterTable;
-    bool WriteLog = false;
-    qint64 SignalShift = 0;
-    QStringList EventLog;
-  } FDevice;
+  // The link under Device, made by StartOptions().CreateLink or, without
+  // one, the serial port link. Outlives Device.
+  std::unique_ptr<TDeviceLink> FLink;
 };
 
 // The one main window; null before it is created and after it is destroyed.

@@ -5,7 +5,6 @@
 #include <QEvent>
 #include <QFontMetrics>
 #include <QImage>
-#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -22,6 +21,16 @@ void SetRaised(QFrame *panel, bool raised) {
   panel->setFrameShadow(raised ? QFrame::Raised : QFrame::Sunken);
 }
 }  // namespace
+
+void TWindowPanelPicture::SetPixmap(const QPixmap &pixmap) {
+  FPixmap = pixmap;
+  update();
+}
+
+void TWindowPanelPicture::paintEvent(QPaintEvent *) {
+  QPainter painter(this);
+  painter.drawPixmap(0, 0, FPixmap);
+}
 
 TWindowPanel::TWindowPanel(QWidget *parent) : QFrame(parent) {
   setObjectName(QStringLiteral("WindowPanel"));
@@ -64,16 +73,15 @@ void TWindowPanel::Add(QWidget *fm) {
   SetRaised(panel, true);
   FPanels.append(panel);
 
-  auto *face = new QLabel(panel);
+  auto *face = new TWindowPanelPicture(panel);
   face->setObjectName(QStringLiteral("FacePicture"));
   face->installEventFilter(this);
   FImages.append(face);
 
-  auto *icon = new QLabel(panel);
+  auto *icon = new TWindowPanelPicture(panel);
   icon->setObjectName(QStringLiteral("IconPicture"));
   icon->setGeometry(4, (ButtonHeight - IconSize) / 2, IconSize, IconSize);
-  icon->setAlignment(Qt::AlignCenter);
-  icon->setPixmap(IconFor(fm).pixmap(IconSize, IconSize));
+  icon->SetPixmap(IconFor(fm).pixmap(IconSize, IconSize));
   icon->installEventFilter(this);
   FIcons.append(icon);
   FFaceTexts.append(QString());
@@ -83,10 +91,8 @@ void TWindowPanel::Add(QWidget *fm) {
   icon->raise();
   icon->update();
 
-  auto *entry = new QAction(fm->windowTitle(), this);
+  auto *entry = new QAction(fm->windowTitle(), &FEntryOwner);
   entry->setCheckable(true);
-  // A window caption is shown as it is, never as a mnemonic.
-  entry->setProperty("veltravorNoTranslate", true);
   connect(entry, &QAction::triggered, this, [this, entry] { MenuEntryTriggered(entry); });
   FButtons.append(entry);
   if (FWindowMenu) FWindowMenu->addAction(entry);
@@ -133,7 +139,7 @@ void TWindowPanel::PlaceSeparator() {
     return;
   }
   if (!FSeparator) {
-    FSeparator = new QAction(this);
+    FSeparator = new QAction(&FEntryOwner);
     FSeparator->setSeparator(true);
   }
   FWindowMenu->removeAction(FSeparator);
@@ -226,7 +232,7 @@ void TWindowPanel::LayoutButtons() {
 }
 
 void TWindowPanel::PaintFace(int index) {
-  QLabel *face = FImages[index];
+  TWindowPanelPicture *face = FImages[index];
   const QSize size = face->size();
   const bool active = FForms[index] == FActiveForm;
   QFont font = this->font();
@@ -238,7 +244,7 @@ void TWindowPanel::PaintFace(int index) {
       FitText(metrics, size.width() - TextLeft, FForms[index]->windowTitle());
   FFaceTexts[index] = text;
   if (size.isEmpty()) {
-    face->setPixmap(QPixmap());
+    face->SetPixmap(QPixmap());
     return;
   }
 
@@ -262,7 +268,7 @@ void TWindowPanel::PaintFace(int index) {
         if ((line[x] & 0xFFFFFF) != (black & 0xFFFFFF)) line[x] = white;
     }
   }
-  face->setPixmap(QPixmap::fromImage(image));
+  face->SetPixmap(QPixmap::fromImage(image));
 }
 
 QString TWindowPanel::FitText(const QFontMetrics &metrics, int maxWidth, const QString &text) {

@@ -3,11 +3,27 @@
 #include <QIcon>
 #include <QList>
 #include <QMenu>
+#include <QPixmap>
 #include <QPointer>
 
 class QAction;
 class QFontMetrics;
-class QLabel;
+
+// A picture on a window button: paints its pixmap at its top left. A plain
+// widget rather than a label, so that translating the main window leaves the
+// window captions in its hints alone.
+class TWindowPanelPicture : public QWidget {
+ public:
+  using QWidget::QWidget;
+  void SetPixmap(const QPixmap &pixmap);
+  const QPixmap &Pixmap() const { return FPixmap; }
+
+ protected:
+  void paintEvent(QPaintEvent *event) override;
+
+ private:
+  QPixmap FPixmap;
+};
 
 
 // The strip at the bottom of the main window with one button per open child
@@ -60,8 +76,8 @@ class TWindowPanel : public QFrame {
   QWidget *Form(int i) const { return FForms.at(i); }
   QWidget *ActiveForm() const { return FActiveForm; }
   QFrame *ButtonPanel(int i) const { return FPanels.at(i); }
-  QLabel *FacePicture(int i) const { return FImages.at(i); }
-  QLabel *IconPicture(int i) const { return FIcons.at(i); }
+  TWindowPanelPicture *FacePicture(int i) const { return FImages.at(i); }
+  TWindowPanelPicture *IconPicture(int i) const { return FIcons.at(i); }
   QAction *MenuEntry(int i) const { return FButtons.at(i); }
   // The caption as drawn on button i (after FitText).
   QString FaceText(int i) const { return FFaceTexts.at(i); }
@@ -85,11 +101,14 @@ class TWindowPanel : public QFrame {
   // Parallel lists: index i of each belongs to the same window.
   QList<QWidget *> FForms;
   QList<QFrame *> FPanels;
-  QList<QLabel *> FImages;
-  QList<QLabel *> FIcons;
+  QList<TWindowPanelPicture *> FImages;
+  QList<TWindowPanelPicture *> FIcons;
   QList<QAction *> FButtons;
   QList<QString> FFaceTexts;
 
+  // Owner of the Window-menu entries, outside the widget tree: the entries
+  // show window captions, which are never translated as the main window's.
+  QObject FEntryOwner;
   QPointer<QMenu> FWindowMenu;
   QAction *FSeparator = nullptr;  // above the first window entry while there is one
   QIcon FDefaultIcon;

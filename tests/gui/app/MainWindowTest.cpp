@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "ShellTestSupport.h"
+#include "ScriptedLink.h"
 #include "TestEnvironment.h"
 #include "app/About.h"
 #include "app/AppError.h"
@@ -23,6 +24,10 @@
 #include "app/Globals.h"
 #include "app/Main.h"
 #include "app/Paths.h"
+#include "device/Device.h"
+#include "localization/Dictionary.h"
+#include "localization/FormTranslation.h"
+#include "localization/Translator.h"
 #include "settings/SettingsStorage.h"
 #include "windowpanel/WindowPanel.h"
 
@@ -84,7 +89,15 @@ class MainWindowTest : public QObject {
     QCOMPARE(FMain->geometry(), QRect(screen.width() / 8, screen.height() / 8,
                                       3 * screen.width() / 4, 3 * screen.height() / 4));
     QCOMPARE(FMain->windowTitle(), QString("Veltravor"));
-    QVERIFY(Translator && AppSettings && OpenWindows);
+    QVERIFY(Translator && AppSettings && OpenWindows && Device);
+    QCOMPARE(Device->CarriagePosition, 0);
+    QCOMPARE(Device->ZeroPosition, 30000);
+    QCOMPARE(Device->PeriodDelayLine, 4);
+    QCOMPARE(Device->PeriodFilter, 4);
+    QVERIFY(!Device->WriteLog);
+    QCOMPARE(Device->SignalShift, 0);
+    QVERIFY(Device->EventLog.isEmpty());
+    QVERIFY(!Device->Opened);
     QCOMPARE(AppSettings->FileName, TPaths::SettingsFile());
     QCOMPARE(OpenWindows->Count(), 0);
     QCOMPARE(FMain->ProjectCounter, 0);
@@ -96,11 +109,11 @@ class MainWindowTest : public QObject {
     QCOMPARE(FMain->tmStartActions->interval(), 50);
 
     QVERIFY(FMain->close());
-    QVERIFY(!AppSettings && !OpenWindows && !Translator);
+    QVERIFY(!AppSettings && !OpenWindows && !Device && !Translator);
     const QStringList lines = FileLines(TPaths::SettingsFile());
     QCOMPARE(Section(lines, "General"),
              (QStringList{"Carriage=0", "Zero=30000", "period_delayLine=4", "period_filter=4",
-                          "filterTable=", "mruProjects=", "writeLogFile=False",
+                          "filterTable=1;0;", "mruProjects=", "writeLogFile=False",
                           "signalShift=0"}));
     QCOMPARE(Section(lines, "Forms  TfmMain").size(), 7);
     QVERIFY(QFile::exists(TPaths::EventLogFile()));
@@ -115,6 +128,13 @@ class MainWindowTest : public QObject {
     WriteTextLines(TPaths::EventLogFile(), {"line 1", "line 2"});
     Start();
     QCOMPARE(FMain->geometry(), QRect(10, 20, 500, 400));
+    QCOMPARE(Device->PeriodDelayLine, 4);  // missing: 4, not the device's own 15
+    QCOMPARE(Device->PeriodFilter, 9);
+    QCOMPARE(Device->CarriagePosition, 0);  // "abc" does not convert
+    QCOMPARE(Device->ZeroPosition, 31000);
+    QCOMPARE(Device->SignalShift, -7);
+    QVERIFY(Device->WriteLog);
+    QCOMPARE(Device->EventLog, (QStringList{"line 1", "line 2"}));
     QCOMPARE(FMain->RecentFiles, (QStringList{"a", "b", ""}));
     QVERIFY(FMain->mnMRU[0]->isVisible() && FMain->mnMRU[2]->isVisible());
     QCOMPARE(FMain->mnMRU[2]->text(), QString());
@@ -131,14 +151,42 @@ class MainWindowTest : public QObject {
     QCOMPARE(FileLines(TPaths::EventLogFile()), (QStringList{"line 1", "line 2"}));
   }
 
-  void simulatorRunsOnItsOwnSettingsFile() {
+  void simulatorRunsOnItsOwnSettingsFileAndTheEntryPicksTheLink() {
+    WriteSettings(TPaths::SimulatorSettingsFile(), {"[General]", "port=/dev/ttyS7"});
     TStartOptions options;
     options.Simulator = true;
+    QStringList ports;
+    options.CreateLink = [&](const QString &port) {
+      ports << port;
+      return std::make_unique<TScriptedLink>();
+    };
     Start(options);
+    QCOMPARE(ports, QStringList{"/dev/ttyS7"});
     QCOMPARE(FMain->windowTitle(), QString("Veltravor [simulator]"));
     QVERIFY(FMain->close());
-    QVERIFY(QFile::exists(TPaths::SimulatorSettingsFile()));
+    QVERIFY(FileLines(TPaths::SimulatorSettingsFile()).contains("Zero=30000"));
     QVERIFY(!QFile::exists(TPaths::SettingsFile()));
+
+    // A port named on the command line wins over the stored one.
+    options.Port = "/dev/ttyUSB3";
+    Start(options);
+    QCOMPARE(ports.last(), QString("/dev/ttyUSB3"));
+  }
+
+  void openDeviceLeavesTheStatusAloneWhenItFails() {
+    TScriptedLink *link = nullptr;
+    TStartOptions options;
+    options.CreateLink = [&](const QString &) {
+      auto made = std::make_unique<TScriptedLink>();
+      link = made.get();
+      return made;
+    };
+    Start(options);
+    link->FailNext("OpenEx", 2);
+    FMain->SetStatusText(0, "Initialization...");
+    QVERIFY_THROWS_EXCEPTION(EAppError, FMain->OpenDevice());
+    QCOMPARE(FMain->StatusText(0), QString("Initialization..."));
+    QVERIFY(!Device->Opened);
   }
 
   void closingStopsAtTheFirstChildThatRefuses() {
@@ -199,6 +247,19 @@ class MainWindowTest : public QObject {
     delete a->parentWidget();
     QCOMPARE(OpenWindows->Items(), QList<QWidget *>{b});
     QCOMPARE(FMain->WindowPanel->Count(), 1);
+  }
+
+  void translationRecordsCommandsButNeverWindowCaptionsOrFileNames() {
+    Start();
+    FMain->AddToRecent("/data/Scan Z.vtp");
+    NewChild("Scan A.vtp");
+    TranslateForm(FMain.get(), true, true);
+    TDictionary &catalogue = Translator->Catalogue();
+    for (const char *text : {"Open...", "Remove graphs", "Event log", "Top-down", "Window",
+                             "Operation", "About program"})
+      QVERIFY2(catalogue.IndexOf(text) >= 0, text);
+    for (const char *text : {"Scan A.vtp", "/data/Scan Z.vtp"})
+      QVERIFY2(catalogue.IndexOf(text) < 0, text);
   }
 
   void commandsCarryTheirNamesCaptionsShortcutsAndHints() {

@@ -22,8 +22,8 @@ QIcon SolidIcon(QColor color) {
   return QIcon(pixmap);
 }
 
-QImage PictureImage(const QLabel *label) {
-  return label->pixmap().toImage().convertToFormat(QImage::Format_RGB32);
+QImage PictureImage(const TWindowPanelPicture *picture) {
+  return picture->Pixmap().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
 int BlackPixels(const QImage &image) {
