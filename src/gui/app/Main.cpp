@@ -374,9 +374,11 @@ void TfmMain::UpdateRecentMenu() {
   for (int i = 0; i < MaxRecentFiles; ++i) {
     QAction *item = mnMRU[i];
     if (i < RecentFiles.size()) {
+      // "&" would turn into a mnemonic and vanish from the shown path.
       QString caption = ShortenPath(RecentFiles[i], metrics, RecentCaptionWidth);
-      item->setText(caption.replace(u'&', QStringLiteral("&&")));
-      item->setToolTip(RecentFiles[i]);
+      caption.replace(u'&', QStringLiteral("&&"));
+      item->setText(caption);
+      item->setToolTip(caption);
       item->setVisible(true);
     } else {
       item->setVisible(false);

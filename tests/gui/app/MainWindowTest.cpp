@@ -23,7 +23,9 @@
 #include "app/ErrorGuard.h"
 #include "app/Globals.h"
 #include "app/Main.h"
+#include "app/Messages.h"
 #include "app/Paths.h"
+#include "app/WaitCursor.h"
 #include "device/Device.h"
 #include "localization/Dictionary.h"
 #include "localization/FormTranslation.h"
@@ -457,6 +459,20 @@ class MainWindowTest : public QObject {
     QCOMPARE(boxes.Requests[5].Icon, QMessageBox::Critical);
     QCOMPARE(boxes.Requests[5].Text, QString("Timeout error."));
     QCOMPARE(boxes.Requests[6].Text, QString("Stopped."));
+  }
+
+  void waitCursorComesBackAlsoWhenTheOperationFails() {
+    TBoxRecorder boxes;
+    QCursor *during = nullptr;
+    RunGuarded([&] {
+      TWaitCursor wait;
+      during = QApplication::overrideCursor();
+      QVERIFY(during && during->shape() == Qt::WaitCursor);
+      RaiseError("Timeout error.");
+    });
+    QVERIFY(during);
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+    QCOMPARE(boxes.Requests.size(), 1);
   }
 
   void aSettingsFileThatCannotBeWrittenIsReportedAndShutdownGoesOn() {
