@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Starts veltravor on a virtual X display and writes PNG screenshots of its
 # windows: the main window, its File, Device, Window and Help menus, and the
-# about box. Runs with throw-away settings, log and dictionaries in a
-# temporary folder, so the operator's own files are never touched.
+# about box. Runs on the simulated instrument with throw-away settings, log and
+# dictionaries in a temporary folder, so the operator's own files are never
+# touched.
 #
 #   scripts/screenshots.sh [BUILD_DIR [OUTPUT_DIR]]     (defaults: build, screenshots)
 #
@@ -40,12 +41,13 @@ for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; slee
 export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_STATE_HOME=$work/state
 export XDG_CONFIG_DIRS=$work/etc XDG_RUNTIME_DIR=$work/runtime QT_QPA_PLATFORM=xcb
 mkdir -p "$XDG_CONFIG_HOME/veltravor" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-# Two recent projects so that the File menu shows its recent-file items.
-printf '[General]\r\nmruProjects=%s*%s*\r\n' \
+# Two recent projects so that the File menu shows its recent-file items; a
+# known carriage position and a filter table so that start-up asks nothing.
+printf '[General]\r\nCarriage=30000\r\nfilterTable=1;0;0.1;400;\r\nmruProjects=%s*%s*\r\n' \
   "/home/lab/measurements/2026/autocorrelator/run-14.vtp" "/home/lab/measurements/reference.vtp" \
-  >"$XDG_CONFIG_HOME/veltravor/veltravor.ini"
+  >"$XDG_CONFIG_HOME/veltravor/veltravor-simulator.ini"
 
-"$exe" >"$work/program.log" 2>&1 &
+"$exe" --simulator >"$work/program.log" 2>&1 &
 app_pid=$!
 main=$(timeout 20 xdotool search --sync --onlyvisible --name '^Veltravor')
 main=${main%%$'\n'*}

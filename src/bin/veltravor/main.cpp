@@ -6,6 +6,8 @@
 
 #include "app/Main.h"
 #include "device/SerialPortLink.h"
+#include "simulator/SimulatorFiles.h"
+#include "simulator/SimulatorLink.h"
 
 namespace {
 // Reads the command line before the application exists, so that --help and
@@ -41,12 +43,6 @@ int ParseCommandLine(int argc, char **argv, TStartOptions &options) {
     return 0;
   }
   options.Simulator = parser.isSet(simulator);
-  if (options.Simulator) {
-    // The simulated controller's link is not part of this build yet; running
-    // "simulated" on the real port would drive the real instrument.
-    std::fprintf(stderr, "veltravor: this build has no simulated instrument\n");
-    return 2;
-  }
   options.Port = parser.value(port);
   if (parser.isSet(port) && options.Port.isEmpty()) {
     std::fprintf(stderr, "veltravor: --port needs a path\n");
@@ -65,9 +61,20 @@ int main(int argc, char **argv) {
   QApplication::setApplicationDisplayName("Veltravor");
   QApplication::setApplicationVersion(VELTRAVOR_VERSION);
   // The one place that picks the link backend.
-  options.CreateLink = [](const QString &port) -> std::unique_ptr<TDeviceLink> {
-    return std::make_unique<TSerialPortLink>(port);
-  };
+  if (options.Simulator) {
+    // First start on the simulator: its settings file gets the simulated
+    // instrument's filter calibration.
+    QString error;
+    if (!EnsureSimulatorSettings(&error))
+      std::fprintf(stderr, "veltravor: %s\n", qPrintable(error));
+    options.CreateLink = [](const QString &) -> std::unique_ptr<TDeviceLink> {
+      return CreateSimulatorLink(TSimulatorConfig{});
+    };
+  } else {
+    options.CreateLink = [](const QString &port) -> std::unique_ptr<TDeviceLink> {
+      return std::make_unique<TSerialPortLink>(port);
+    };
+  }
   TfmMain *window = new TfmMain(options);
   QApplication::setWindowIcon(window->windowIcon());
   window->show();
