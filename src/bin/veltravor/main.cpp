@@ -1,60 +1,26 @@
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QIcon>
 
 #include <cstdio>
 
+#include "app/CommandLine.h"
 #include "app/Main.h"
 #include "device/SerialPortLink.h"
 #include "simulator/SimulatorFiles.h"
 #include "simulator/SimulatorLink.h"
 
-namespace {
-// Reads the command line before the application exists, so that --help and
-// --version work without a display. Returns an exit code, or -1 to go on.
-int ParseCommandLine(int argc, char **argv, TStartOptions &options) {
-  QStringList arguments;
-  for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
-  QCommandLineParser parser;
-  parser.setApplicationDescription(
-      "Veltravor: control and evaluation of the laboratory cross-correlator.");
-  const QCommandLineOption simulator(
-      "simulator", "Run on the simulated instrument, with its own settings file.");
-  const QCommandLineOption port("port", "Serial port of the instrument's controller.", "PATH");
-  const QCommandLineOption help({"h", "help"}, "Show this help and exit.");
-  const QCommandLineOption version("version", "Show the version and exit.");
-  parser.addOptions({simulator, port, help, version});
-  if (!parser.parse(arguments)) {
-    std::fprintf(stderr, "veltravor: %s\nTry 'veltravor --help'.\n",
-                 qPrintable(parser.errorText()));
-    return 2;
-  }
-  if (!parser.positionalArguments().isEmpty()) {
-    std::fprintf(stderr, "veltravor: unexpected argument '%s'\nTry 'veltravor --help'.\n",
-                 qPrintable(parser.positionalArguments().first()));
-    return 2;
-  }
-  if (parser.isSet(help)) {
-    std::fputs(qPrintable(parser.helpText().replace("<executable_name>", "veltravor")), stdout);
-    return 0;
-  }
-  if (parser.isSet(version)) {
-    std::printf("veltravor %s\n", VELTRAVOR_VERSION);
-    return 0;
-  }
-  options.Simulator = parser.isSet(simulator);
-  options.Port = parser.value(port);
-  if (parser.isSet(port) && options.Port.isEmpty()) {
-    std::fprintf(stderr, "veltravor: --port needs a path\n");
-    return 2;
-  }
-  return -1;
-}
-}  // namespace
-
 int main(int argc, char **argv) {
   TStartOptions options;
-  if (const int code = ParseCommandLine(argc, argv, options); code >= 0) return code;
+  {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    QString output, error;
+    if (const int code = ParseCommandLine(arguments, options, output, error); code >= 0) {
+      std::fputs(qPrintable(output), stdout);
+      std::fputs(qPrintable(error), stderr);
+      return code;
+    }
+  }
 
   QApplication app(argc, argv);
   QApplication::setApplicationName("veltravor");

@@ -19,6 +19,7 @@
 #include "TestEnvironment.h"
 #include "app/About.h"
 #include "app/AppError.h"
+#include "app/CommandLine.h"
 #include "app/DesktopOpen.h"
 #include "app/ErrorGuard.h"
 #include "app/Globals.h"
@@ -473,6 +474,41 @@ class MainWindowTest : public QObject {
     QVERIFY(during);
     QCOMPARE(QApplication::overrideCursor(), nullptr);
     QCOMPARE(boxes.Requests.size(), 1);
+  }
+
+  void commandLineTakesOnlyItsFourOptions() {
+    const struct {
+      QStringList arguments;
+      int code;
+      bool simulator;
+      QString port;
+      QString outputPart, errorPart;
+    } cases[] = {
+        {{}, -1, false, {}, {}, {}},
+        {{"--simulator"}, -1, true, {}, {}, {}},
+        {{"--port", "/dev/ttyUSB1"}, -1, false, "/dev/ttyUSB1", {}, {}},
+        {{"--port=/dev/ttyUSB2", "--simulator"}, -1, true, "/dev/ttyUSB2", {}, {}},
+        {{"--help"}, 0, false, {}, "--port <PATH>", {}},
+        {{"--version"}, 0, false, {}, "veltravor 1.7\n", {}},
+        {{"--port"}, 2, false, {}, {}, "--port"},
+        {{"--port="}, 2, false, {}, {}, "--port needs a path"},
+        {{"--bogus"}, 2, false, {}, {}, "bogus"},
+        {{"project.vtp"}, 2, false, {}, {}, "unexpected argument 'project.vtp'"},
+    };
+    for (const auto &c : cases) {
+      TStartOptions options;
+      QString output, error;
+      const QString label = c.arguments.join(' ');
+      QCOMPARE(ParseCommandLine(QStringList{"/usr/bin/veltravor"} + c.arguments, options, output,
+                                error),
+               c.code);
+      QVERIFY2(options.Simulator == c.simulator, qPrintable(label));
+      QCOMPARE(options.Port, c.port);
+      QVERIFY2(output.contains(c.outputPart) && (c.outputPart.isEmpty() == output.isEmpty()),
+               qPrintable(label + ": " + output));
+      QVERIFY2(error.contains(c.errorPart) && (c.errorPart.isEmpty() == error.isEmpty()),
+               qPrintable(label + ": " + error));
+    }
   }
 
   void aSettingsFileThatCannotBeWrittenIsReportedAndShutdownGoesOn() {
