@@ -9,12 +9,6 @@
 #include "app/Messages.h"
 #include "settings/SettingsStorage.h"
 
-double RoundHalfEven(double value) {
-  const double r = std::round(value);  // halves away from zero
-  if (std::fabs(value - std::trunc(value)) == 0.5) return 2.0 * std::round(value / 2.0);
-  return r;
-}
-
 double DelayOf(int index, int zero) { return (double(index) - double(zero)) * FsPerStep; }
 
 qint64 PositionOf(double delayFs, int zero) {

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <vector>
 
+#include "app/Rounding.h"
 #include "measurement/IntervalTable.h"
 
 // Femtoseconds of delay per carriage motor step. Exactly this decimal value
@@ -32,8 +33,6 @@ struct TPixel {
   bool Measured() const { return AmpF != 0; }
 };
 
-// Rounds to the nearest integer, halves to the even neighbour.
-double RoundHalfEven(double value);
 // Delay of carriage position index in fsec under zero position zero.
 double DelayOf(int index, int zero);
 // Carriage position of a delay in fsec: Round(delayFs / FsPerStep) + zero.

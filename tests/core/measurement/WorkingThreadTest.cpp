@@ -1,0 +1,227 @@
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QReadLocker>
+#include <QThread>
+
+#include <atomic>
+#include <memory>
+
+#include "app/Globals.h"
+#include "device/Device.h"
+#include "measurement/ProjectData.h"
+#include "measurement/WorkingThread.h"
+#include "settings/FilterTable.h"
+#include "settings/SettingsStorage.h"
+#include "simulator/SimulatorLink.h"
+#include "simulator/SimulatorOptics.h"
+
+namespace {
+// A project, the device on the instant simulated instrument, and a worker.
+struct TSimulatedRun {
+  explicit TSimulatedRun(int carriage, int wheel = 0, TSimulatorFaults faults = {}) {
+    TSimulatorConfig config;
+    config.Speed = 0;
+    config.KeepState = false;
+    config.Carriage = carriage;
+    config.Wheel = wheel;
+    config.Faults = faults;
+    Link = CreateSimulatorLink(config);
+    Dev = std::make_unique<TDevice>(Link.get());
+    Dev->FilterTable = ParseFilterTable(SimulatorOptics::FilterTableText);
+    Dev->CarriagePosition = carriage;
+    Dev->Initialize();
+    Worker = std::make_unique<TWorkingThread>(&Project, Dev.get());
+    QObject::connect(Worker.get(), &TWorkingThread::ScanEnded, Worker.get(),
+                     [this] { ++Ended; }, Qt::DirectConnection);
+  }
+
+  void Plan(int from, int to, int step = 1) {
+    Project.Plan.clear();
+    for (int p = from; p <= to; p += step) Project.Plan.append(p);
+  }
+
+  void Run() {
+    Worker->start();
+    ASSERT_TRUE(Worker->wait(QDeadlineTimer(120000)));
+  }
+
+  // Measured pixel indices, ascending.
+  QList<int> Measured() const {
+    QList<int> m;
+    for (int i = 0; i <= MaxPixel; ++i)
+      if (Project.Pixels[i].Measured()) m.append(i);
+    return m;
+  }
+
+  int MeasureCommands() const {
+    int n = 0;
+    for (const QString &line : Dev->EventLog)
+      if (line.section(u'\t', 1, 1) == QLatin1String("measurement")) ++n;
+    return n;
+  }
+
+  std::unique_ptr<TSimulatorLink> Link;
+  std::unique_ptr<TDevice> Dev;
+  TProjectData Project;
+  std::unique_ptr<TWorkingThread> Worker;
+  std::atomic<int> Ended{0};
+};
+
+QList<int> Range(int from, int to) {
+  QList<int> r;
+  for (int p = from; p <= to; ++p) r.append(p);
+  return r;
+}
+
+// Thresholds and averaging for one test.
+struct TScanSettings {
+  TScanSettings(int low, int high) {
+    Settings.AddParam({"General"}, "lowLevel", low);
+    Settings.AddParam({"General"}, "highLevel", high);
+    AppSettings = &Settings;
+  }
+  ~TScanSettings() { AppSettings = nullptr; }
+  TSettingsStorage Settings;
+};
+}  // namespace
+
+TEST(WorkingThread, RunsThePlanFromTheEndNearerToTheCarriage) {
+  const struct {
+    int carriage, from, to, end;
+  } cases[] = {
+      {500, 100, 900, 900},  // equally far from both ends: forwards
+      {600, 100, 900, 100},
+      {0, 700, 700, 700},  // a single point
+  };
+  for (const auto &c : cases) {
+    TSimulatedRun run(c.carriage);
+    run.Plan(c.from, c.to, 100);
+    run.Run();
+    EXPECT_EQ(run.Dev->CarriagePosition, c.end) << c.carriage;
+    EXPECT_EQ(run.Project.PixelCount, (c.to - c.from) / 100 + 1);
+    EXPECT_EQ(run.Project.PercentDone, 100);
+    EXPECT_EQ(run.Project.EstimatedTime, 0);
+    EXPECT_TRUE(run.Worker->ErrorText.isEmpty()) << run.Worker->ErrorText.toStdString();
+    EXPECT_EQ(run.Ended, 1);
+  }
+}
+
+TEST(WorkingThread, AThousandPointRunStoresEveryPointWithTheRangeInForce) {
+  // The wheel starts between two filters: the worker first runs it home.
+  TSimulatedRun run(29000);
+  run.Dev->ShiftMotor(TDevice::MotorWheel, 1234 - run.Dev->WheelPosition);
+  run.Plan(29500, 30499);
+  run.Run();
+  EXPECT_TRUE(run.Worker->ErrorText.isEmpty()) << run.Worker->ErrorText.toStdString();
+  EXPECT_EQ(run.Ended, 1);
+  EXPECT_TRUE(run.Project.Plan.isEmpty());
+  EXPECT_EQ(run.Measured(), Range(29500, 30499));
+  EXPECT_EQ(run.Project.PixelCount, 1000);
+  EXPECT_EQ(run.Project.PercentDone, 100);
+  EXPECT_TRUE(run.Project.Modified);
+  EXPECT_TRUE(run.Project.FullRedraw);
+  EXPECT_EQ(run.Dev->CarriagePosition, 30499);
+
+  const float strongest = float(SimulatorOptics::Filters.back().Transmission);
+  float max = 0;
+  int peak = -1;
+  for (int i = 29500; i <= 30499; ++i) {
+    const TPixel &p = run.Project.Pixels[i];
+    const int gain = p.AmpF * p.AmpI;
+    const bool inRange = p.Signal >= 50 && p.Signal <= 650;
+    const bool tooStrong = p.Signal > 650 && gain == 1 && p.Transmission == strongest;
+    const bool tooWeak = p.Signal < 50 && gain == 1024 && p.Transmission == 1.0f;
+    ASSERT_TRUE(inRange || tooStrong || tooWeak)
+        << i << ": " << p.Signal << " at " << gain << " x " << p.Transmission;
+    if (run.Project.getValue(i) > max) {
+      max = run.Project.getValue(i);
+      peak = i;
+    }
+  }
+  EXPECT_EQ(run.Project.MaxValue, max);
+  EXPECT_EQ(run.Project.PeakIndex, peak);
+  EXPECT_NEAR(peak, 30000, 8);  // the true zero delay of the simulated instrument
+
+  // Measuring the same positions again overwrites them without counting them.
+  run.Plan(29500, 30499, 10);
+  run.Run();
+  EXPECT_EQ(run.Project.PixelCount, 1000);
+  EXPECT_EQ(run.Ended, 2);
+}
+
+TEST(WorkingThread, ThresholdsThatCannotBeMetEndTheRunAfterTwentyCorrections) {
+  // No value lies in between, so every value is corrected; 500 fs off the
+  // peak the device can always correct in both directions.
+  TScanSettings settings(600, 599);
+  TSimulatedRun run(29990);
+  run.Dev->WriteLog = true;
+  run.Plan(30030, 30031);
+  run.Dev->EventLog.clear();
+  run.Run();
+  EXPECT_EQ(run.Worker->ErrorText, "Can not satisfy signal threshold conditions.");
+  EXPECT_EQ(run.MeasureCommands(), 20);
+  EXPECT_EQ(run.Project.PixelCount, 0);
+  EXPECT_TRUE(run.Measured().isEmpty());
+  EXPECT_TRUE(run.Project.Plan.isEmpty());
+  EXPECT_EQ(run.Ended, 1);
+}
+
+TEST(WorkingThread, AStalledCarriageEndsTheRunAndKeepsThePointsBefore) {
+  TSimulatorFaults faults;
+  faults.StallCarriage = 60;
+  TSimulatedRun run(900, 0, faults);
+  run.Plan(1000, 1099);
+  run.Run();
+  EXPECT_EQ(run.Worker->ErrorText,
+            "Carriage reached for delay line limit. Initial carriage position was incorrect.");
+  const int kept = run.Project.PixelCount;
+  EXPECT_GT(kept, 0);
+  EXPECT_LT(kept, 100);
+  EXPECT_EQ(run.Measured(), Range(1000, 1000 + kept - 1));
+  EXPECT_EQ(run.Ended, 1);
+}
+
+TEST(WorkingThread, AStopRequestEndsTheRunAfterThePointUnderWay) {
+  TSimulatedRun run(4000);
+  run.Plan(5000, 64999);
+  run.Worker->start();
+  QElapsedTimer waited;
+  waited.start();
+  for (;;) {
+    {
+      QReadLocker lock(&run.Project.DataLock);
+      if (run.Project.PixelCount >= 20) break;
+    }
+    ASSERT_LT(waited.elapsed(), 60000);
+    QThread::usleep(200);
+  }
+  run.Worker->requestInterruption();
+  ASSERT_TRUE(run.Worker->wait(QDeadlineTimer(60000)));
+  const int kept = run.Project.PixelCount;
+  EXPECT_LT(kept, 60000);
+  EXPECT_EQ(run.Measured(), Range(5000, 5000 + kept - 1));
+  // No carriage move after the last stored point.
+  EXPECT_EQ(run.Dev->CarriagePosition, 5000 + kept - 1);
+  EXPECT_TRUE(run.Worker->ErrorText.isEmpty());
+  EXPECT_TRUE(run.Project.Plan.isEmpty());
+  EXPECT_EQ(run.Ended, 0);
+}
+
+TEST(WorkingThread, UnknownTransmissionLeavesThePixelUnwritten) {
+  // Without a record at the wheel's home, the recovery move leaves the wheel
+  // at no calibrated filter; far from the peak nothing moves it on.
+  TSimulatedRun run(4000);
+  run.Dev->FilterTable.removeFirst();
+  run.Dev->ShiftMotor(TDevice::MotorWheel, 7);
+  run.Plan(5000, 5010);
+  run.Run();
+  EXPECT_EQ(run.Worker->ErrorText, "Unknown filter transmission.");
+  EXPECT_EQ(run.Dev->WheelPosition, 0);
+  EXPECT_EQ(run.Project.PixelCount, 0);
+  EXPECT_TRUE(run.Measured().isEmpty());
+  const TPixel &p = run.Project.Pixels[5000];
+  EXPECT_EQ(p.Signal, 0);
+  EXPECT_EQ(p.AmpI, 0);
+  EXPECT_EQ(p.Transmission, 0);
+}
