@@ -37,8 +37,8 @@ class TFilterTableModel : public QAbstractTableModel {
   // before it were loaded. Drops any edit in progress.
   void Load(const TFilterRecords &device);
   // StoreFilterTable: the posted rows as device records (an edit still in
-  // progress is not included: post it first).
-  TFilterRecords Store() const { return StoreFilterTable(FTable); }
+  // progress is not included, nor a new row not yet posted: post it first).
+  TFilterRecords Store() const { return StoreFilterTable(PostedTable()); }
   // CheckFilterTable over the posted rows. On a broken rule CurrentRow() is the
   // row that broke it; CurrentRowRequested is emitted with it before raising.
   void Check();
@@ -61,6 +61,9 @@ class TFilterTableModel : public QAbstractTableModel {
   // Text of a transmission in percent as the grid shows it: format
   // "0.########" with the locale's decimal separator.
   static QString TransmissionText(double percent);
+  // Text of a transmission in the cell editor: every digit of the value, in
+  // fixed notation with the locale's decimal separator.
+  static QString EditText(double percent);
 
   int rowCount(const QModelIndex &parent = QModelIndex()) const override;
   int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -81,6 +84,9 @@ class TFilterTableModel : public QAbstractTableModel {
 
  private:
   const TFilterRow &RowAt(int row) const;
+  // The data set without the empty placeholder of a new row in editing (always
+  // the last row): what Store and Check work on.
+  TFilterTable PostedTable() const;
   // Sorts and renumbers the posted rows, keeping persistent indexes on their records.
   void Resort();
 
