@@ -72,7 +72,9 @@ void TFilterTableModel::SetCurrentRow(int row) {
 
 int TFilterTableModel::Append() {
   if (IsEditing() && FAppended) return FEditRow;  // one new row at a time
-  if (IsEditing()) Cancel();
+  // An edited row is posted before the new one starts, as a data set does; a
+  // rule it breaks raises here and keeps it in editing.
+  if (IsEditing()) Post();
   const int row = int(FTable.Rows.size());
   beginInsertRows(QModelIndex(), row, row);
   FTable.Rows.append(TFilterRow{});

@@ -17,7 +17,7 @@
 // the row in editing, so the operator can correct it. Append starts a new,
 // empty row in editing; Cancel drops the edits (and an appended row).
 //
-// Main thread only. Post, Load and Check raise; call them under the window's
+// Main thread only. Post, Append, Load and Check raise; call them under the window's
 // error guard (RunGuarded). setData never raises: while another row is in
 // editing it refuses the value (returns false) — the window posts first, for
 // example when the grid's current row changes.
@@ -47,7 +47,8 @@ class TFilterTableModel : public QAbstractTableModel {
 
   bool IsEditing() const { return FEditRow >= 0; }
   int EditingRow() const { return FEditRow; }
-  // Appends an empty row in editing and returns its index.
+  // Appends an empty row in editing and returns its index. A row already in
+  // editing is posted first (raises when it breaks a rule; nothing is appended).
   int Append();
   // Checks and writes the row in editing (nothing to do when none is);
   // returns the row's index after sorting, or -1 when nothing was posted.

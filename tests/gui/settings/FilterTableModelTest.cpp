@@ -159,6 +159,23 @@ class FilterTableModelTest : public QObject {
     QCOMPARE(stored[1].Position, 400);
   }
 
+  void appendingPostsTheRowInEditingFirst() {
+    TFilterTableModel model;
+    model.Load({{1.0, 0}, {0.1, 120}});
+    // An edit is posted, not dropped, when a new row is started ...
+    QVERIFY(model.setData(model.index(1, TFilterTableModel::colShift), "130"));
+    const int row = model.Append();
+    QCOMPARE(row, 2);
+    QCOMPARE(model.Store()[1].Position, 130);
+    model.Cancel();
+    // ... and an edit that breaks a rule stops the append and stays to be corrected.
+    QVERIFY(model.setData(model.index(1, TFilterTableModel::colShift), "-5"));
+    QCOMPARE(ErrorOf([&] { model.Append(); }), QString("Filter wheel position must be nonnegative."));
+    QCOMPARE(model.rowCount(), 2);
+    QCOMPARE(model.EditingRow(), 1);
+    QCOMPARE(model.index(1, TFilterTableModel::colShift).data().toString(), QString("-5"));
+  }
+
   void deletingRenumbersAndAnEmptyTableIsRefused() {
     TFilterTableModel model;
     model.Load({{1.0, 0}, {0.1, 120}, {0.01, 240}});
