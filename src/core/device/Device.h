@@ -77,8 +77,9 @@ class TDevice {
   void Initialize();
   void SetGains(uint8_t photoGain, uint8_t inputGain);
   // Shifts a motor by steps (positive = forward); returns the steps not made,
-  // with the sign of the request (0 = complete). Requests above 65535 steps are
-  // split in two commands.
+  // with the sign of the request (0 = complete). Requests above 65535 steps go
+  // out as commands of 65535 and one with the rest; one that stops short ends
+  // the request.
   int32_t ShiftMotor(int motor, int32_t steps);
   // One shift command; |steps| at most 65535. Callers use ShiftMotor.
   int32_t ShiftMotorOnce(int motor, int32_t steps);
