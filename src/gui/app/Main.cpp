@@ -31,6 +31,7 @@
 #include "app/UserManual.h"
 #include "device/Device.h"
 #include "device/DeviceParams.h"
+#include "device/Log.h"
 #include "device/SerialPortLink.h"
 #include "localization/FormTranslation.h"
 #include "localization/Translator.h"
@@ -140,6 +141,7 @@ void TfmMain::CreateComponents() {
   Guarded(mnCloseAll, &TfmMain::mnCloseAllClick);
   Guarded(mnUserManual, &TfmMain::mnUserManualClick);
   Guarded(mnAbout, &TfmMain::mnAboutClick);
+  Guarded(mnLog, &TfmMain::mnLogClick);
 
   // Menus.
   mnFile = menuBar()->addMenu(QStringLiteral("File"));
@@ -484,6 +486,16 @@ void TfmMain::mnUserManualClick() {
   const QString document = UserManualFile(TPaths::ManualDir(), language);
   if (!QFileInfo::exists(document)) return;
   OpenWithDesktop(QUrl::fromLocalFile(document));
+}
+
+void TfmMain::mnLogClick() {
+  if (TfmLog *fm = OpenWindows ? OpenWindows->FindFirst<TfmLog>() : nullptr) {
+    TWindowPanel::ShowForm(fm);
+    if (auto *sub = qobject_cast<QMdiSubWindow *>(fm->parentWidget()); sub && sub->isMinimized())
+      sub->showNormal();
+    return;
+  }
+  TWindowPanel::ShowForm(new TfmLog);
 }
 
 void TfmMain::mnAboutClick() {

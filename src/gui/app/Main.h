@@ -98,6 +98,8 @@ class TfmMain : public QMainWindow {
   void mnCloseAllClick();
   void mnUserManualClick();
   void mnAboutClick();
+  // Shows the log window, opening it when there is none.
+  void mnLogClick();
   // The start actions, once, from tmStartActions.
   void tmStartActionsTimer();
 

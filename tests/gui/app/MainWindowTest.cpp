@@ -67,6 +67,8 @@ class MainWindowTest : public QObject {
 
   void Start(const TStartOptions &options = {}) {
     FMain = std::make_unique<TfmMain>(options);
+    // The start actions have their own tests; here they would search a device.
+    FMain->tmStartActions->stop();
     FMain->show();
     QVERIFY(QTest::qWaitForWindowExposed(FMain.get()));
   }
