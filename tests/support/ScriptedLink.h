@@ -14,7 +14,14 @@
 class TFakeClock : public TClock {
  public:
   explicit TFakeClock(uint32_t start = 0) : FStart(start) {}
-  uint32_t Ticks() override { return uint32_t(FStart + FElapsed); }
+  uint32_t Ticks() override {
+    const uint32_t now = uint32_t(FStart + FElapsed);
+    FElapsed += StepPerRead;
+    return now;
+  }
+  // Milliseconds that pass with every reading of the clock (0: time stands
+  // still until Advance). Lets a wait on a link that never blocks end.
+  qint64 StepPerRead = 0;
   void Advance(qint64 ms) { FElapsed += ms; }
   qint64 Elapsed() const { return FElapsed; }
 

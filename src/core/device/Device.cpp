@@ -4,6 +4,7 @@
 #include <QMutexLocker>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -392,4 +393,29 @@ bool TDevice::LoadEventLog(const QString &fileName) {
 
 bool TDevice::SaveEventLog(const QString &fileName) const {
   return WriteTextLines(fileName, EventLog);
+}
+
+QStringList TDevice::CopyEventLog() {
+  QMutexLocker lock(&LogLock);
+  DroppedLines = 0;
+  return EventLog;
+}
+
+QStringList TDevice::EventLogLinesAfter(qint64 &position) {
+  QMutexLocker lock(&LogLock);
+  qint64 first = position - DroppedLines;
+  if (first < 0) {
+    position -= first;  // lines dropped before they were shown
+    first = 0;
+  }
+  if (first >= EventLog.size()) return {};
+  const QStringList lines = EventLog.mid(qsizetype(first));
+  position += lines.size();
+  return lines;
+}
+
+void TDevice::ClearEventLog() {
+  QMutexLocker lock(&LogLock);
+  EventLog.clear();
+  DroppedLines = 0;
 }

@@ -9,6 +9,7 @@
 #include <exception>
 #include <memory>
 
+#include "app/Paths.h"
 #include "device/DeviceLink.h"
 #include "settings/FilterTable.h"
 
@@ -76,8 +77,9 @@ class TDevice {
   void Initialize();
   void SetGains(uint8_t photoGain, uint8_t inputGain);
   // Shifts a motor by steps (positive = forward); returns the steps not made,
-  // with the sign of the request (0 = complete). Requests above 65535 steps are
-  // split in two commands.
+  // with the sign of the request (0 = complete). Requests above 65535 steps go
+  // out as commands of 65535 and one with the rest; one that stops short ends
+  // the request.
   int32_t ShiftMotor(int motor, int32_t steps);
   // One shift command; |steps| at most 65535. Callers use ShiftMotor.
   int32_t ShiftMotorOnce(int motor, int32_t steps);
@@ -111,10 +113,24 @@ class TDevice {
   // Replaces EventLog by the lines of the file (the whole file, however long).
   // Returns false and leaves the log as it was when the file cannot be read.
   // Start-up only: takes no lock.
-  bool LoadEventLog(const QString &fileName);
+  bool LoadEventLog(const QString &fileName = TPaths::EventLogFile());
   // Writes every line through QSaveFile, CR LF; false when it failed (the old
   // file stays). Shutdown only: takes no lock.
-  bool SaveEventLog(const QString &fileName) const;
+  bool SaveEventLog(const QString &fileName = TPaths::EventLogFile()) const;
+
+  // For the log window, each under LogLock.
+  // Its first copy: every line; DroppedLines restarts at 0. The window's
+  // position is then the size of the copy.
+  QStringList CopyEventLog();
+  // The lines added since `position` (the count of log lines the window has
+  // passed since its copy, shown or skipped), from index position -
+  // DroppedLines on; position moves past them. When the log dropped lines
+  // before the window could show them (more than the bound between two
+  // updates), those are skipped and counted, so later updates neither repeat
+  // nor lose a line.
+  QStringList EventLogLinesAfter(qint64 &position);
+  // Clear: empties the log and resets DroppedLines.
+  void ClearEventLog();
 
   // One log line as written: time stamp, TAB, title, TAB, detail.
   static QString FormatLogLine(const QDateTime &time, const QString &title, const QString &detail);

@@ -37,3 +37,7 @@ void StoreDeviceParams(const TDevice &device, TSettingsStorage &settings,
   settings.AddParam(General, "writeLogFile", bool(device.WriteLog));
   settings.AddParam(General, "signalShift", qint64(device.SignalShift));
 }
+
+QString ConfiguredPortPath(const TSettingsStorage &settings) {
+  return settings.ReadText(General, "port", QString()).trimmed();
+}

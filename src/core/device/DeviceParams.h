@@ -24,3 +24,8 @@ void LoadDeviceParams(TDevice &device, const TSettingsStorage &settings);
 // "writeLogFile", where the settings file has always kept it.
 void StoreDeviceParams(const TDevice &device, TSettingsStorage &settings,
                        const std::optional<QString> &mruProjects = std::nullopt);
+
+// The serial port named in the settings (key "port" of section General), or an
+// empty text: the USB device is then found by its description. Only read,
+// never written: an administrator or the operator sets it by hand.
+QString ConfiguredPortPath(const TSettingsStorage &settings);

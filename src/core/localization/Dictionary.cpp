@@ -80,32 +80,45 @@ class TBulkUpdate {
 
 TDictionary::TDictionary(const QString &name) : FName(TrimLow(name).toString()) {}
 
-int TDictionary::CompareKeys(const QString &a, const QString &b) {
-  return QString::compare(a, b, Qt::CaseInsensitive);
+// Keys are compared through their simple case folding, kept with each entry,
+// so that a search compares plain code units instead of folding every
+// character of every key it passes.
+QString TDictionary::FoldKey(const QString &key) {
+  return key.toCaseFolded();
 }
 
-qsizetype TDictionary::LowerBound(const QString &text) const {
+int TDictionary::CompareKeys(const QString &a, const QString &b) {
+  return CompareFolded(FoldKey(a), FoldKey(b));
+}
+
+int TDictionary::CompareFolded(const QString &a, const QString &b) {
+  return QString::compare(a, b, Qt::CaseSensitive);
+}
+
+qsizetype TDictionary::LowerBound(const QString &fold) const {
   const auto it = std::lower_bound(
-      FItems.begin(), FItems.end(), text,
-      [](const TEntry &entry, const QString &key) { return CompareKeys(entry.Key, key) < 0; });
+      FItems.begin(), FItems.end(), fold,
+      [](const TEntry &entry, const QString &f) { return CompareFolded(entry.Fold, f) < 0; });
   return it - FItems.begin();
 }
 
 qsizetype TDictionary::IndexOf(const QString &text) const {
-  const qsizetype i = LowerBound(text);
-  return i < Count() && CompareKeys(FItems[i].Key, text) == 0 ? i : -1;
+  const QString fold = FoldKey(text);
+  const qsizetype i = LowerBound(fold);
+  return i < Count() && FItems[i].Fold == fold ? i : -1;
 }
 
 QString TDictionary::Lookup(const QString &text, bool forward, bool addMissing) {
   if (PassesUnchanged(text)) return text;
   if (forward) {
-    const qsizetype i = LowerBound(text);
-    if (i < Count() && CompareKeys(FItems[i].Key, text) == 0) {
+    QString fold = FoldKey(text);
+    const qsizetype i = LowerBound(fold);
+    if (i < Count() && FItems[i].Fold == fold) {
       const QString &value = FItems[i].Value.Value;
       return IsBlank(value) ? text : value;
     }
     if (addMissing) {
-      FItems.insert(FItems.begin() + i, TEntry{text, {}});
+      FItems.insert(FItems.begin() + i, TEntry{text, std::move(fold), {}});
       FModified = true;
     }
     return text;
@@ -120,15 +133,16 @@ void TDictionary::Merge(std::vector<TEntry> incoming, TMergeRule rule) {
   if (incoming.empty()) return;
   // Sorting first keeps a load linear in the dictionary's size whatever the
   // order of the rows; stable, so that equal keys still merge in row order.
-  std::stable_sort(incoming.begin(), incoming.end(),
-                   [](const TEntry &a, const TEntry &b) { return CompareKeys(a.Key, b.Key) < 0; });
+  std::stable_sort(incoming.begin(), incoming.end(), [](const TEntry &a, const TEntry &b) {
+    return CompareFolded(a.Fold, b.Fold) < 0;
+  });
   std::vector<TEntry> result;
   result.reserve(FItems.size() + incoming.size());
   auto present = FItems.begin();
   for (TEntry &entry : incoming) {
-    while (present != FItems.end() && CompareKeys(present->Key, entry.Key) <= 0)
+    while (present != FItems.end() && CompareFolded(present->Fold, entry.Fold) <= 0)
       result.push_back(std::move(*present++));
-    if (!result.empty() && CompareKeys(result.back().Key, entry.Key) == 0) {
+    if (!result.empty() && result.back().Fold == entry.Fold) {
       QString &value = result.back().Value.Value;
       if (!IsBlank(value)) continue;
       if (rule == TMergeRule::File) {
@@ -156,7 +170,9 @@ void TDictionary::LoadFromFile(const QString &fileName) {
     if (at < 0) continue;
     QString key = DecodeText(line.first(at));
     if (IsBlank(key)) continue;
-    incoming.push_back(TEntry{std::move(key), {DecodeText(line.sliced(at + Separator.size()))}});
+    QString fold = FoldKey(key);
+    incoming.push_back(
+        TEntry{std::move(key), std::move(fold), {DecodeText(line.sliced(at + Separator.size()))}});
   }
   Merge(std::move(incoming), TMergeRule::File);
 }
@@ -189,7 +205,8 @@ void TDictionary::LoadFromTable(TTextTable &table) {
     QString key = table.Key(row);
     // A blank key could never be looked up, and a file would drop it.
     if (IsBlank(key)) continue;
-    incoming.push_back(TEntry{std::move(key), {table.Value(row)}});
+    QString fold = FoldKey(key);
+    incoming.push_back(TEntry{std::move(key), std::move(fold), {table.Value(row)}});
   }
   Merge(std::move(incoming), TMergeRule::Table);
 }

@@ -61,7 +61,8 @@ class TDictionary {
   static QString DecodeText(const QString &text);
   // The text of a line before its first separator; empty when it has none.
   static QString ExtractKey(const QString &line);
-  // The one key comparison: case-insensitive, <0, 0, >0.
+  // The one key comparison (case-insensitive: simple case folding, then
+  // code units), <0, 0, >0.
   static int CompareKeys(const QString &a, const QString &b);
 
   static constexpr QStringView Separator = u"<=>";
@@ -69,6 +70,7 @@ class TDictionary {
  private:
   struct TEntry {
     QString Key;
+    QString Fold;  // FoldKey(Key): what searches and sorting compare
     TStringValue Value;
   };
 
@@ -77,8 +79,10 @@ class TDictionary {
   // only by a non-blank value and Modified stays.
   enum class TMergeRule { File, Table };
 
-  // First index whose key does not sort before text.
-  qsizetype LowerBound(const QString &text) const;
+  static QString FoldKey(const QString &key);
+  static int CompareFolded(const QString &a, const QString &b);
+  // First index whose key does not sort before the folded text.
+  qsizetype LowerBound(const QString &fold) const;
   // Merges entries given in row order.
   void Merge(std::vector<TEntry> incoming, TMergeRule rule);
 

@@ -1,15 +1,11 @@
 #include "app/ErrorGuard.h"
 
-#include <QApplication>
-#include <QMessageBox>
-
 #include "app/AppError.h"
+#include "app/MessageBoxes.h"
 #include "app/Messages.h"
 
 void ShowErrorBox(const QString &message) {
-  QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(),
-                  DisplayedErrorText(message), QMessageBox::Ok, QApplication::activeWindow());
-  box.exec();
+  ShowMessageBox(QMessageBox::Critical, DisplayedErrorText(message), QMessageBox::Ok);
 }
 
 void RunGuarded(const std::function<void()> &handler) {

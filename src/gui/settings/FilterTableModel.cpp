@@ -22,8 +22,23 @@ QString TFilterTableModel::TransmissionText(double percent) {
   return text;
 }
 
+QString TFilterTableModel::EditText(double percent) {
+  QLocale locale;
+  locale.setNumberOptions(QLocale::OmitGroupSeparator);
+  return locale.toString(percent, 'f', QLocale::FloatingPointShortest);
+}
+
 const TFilterRow &TFilterTableModel::RowAt(int row) const {
   return row == FEditRow ? FBuffer : FTable.Rows[row];
+}
+
+TFilterTable TFilterTableModel::PostedTable() const {
+  TFilterTable posted = FTable;
+  if (IsEditing() && FAppended) {
+    posted.Rows.removeAt(FEditRow);
+    if (posted.Current >= posted.Rows.size()) posted.Current = int(posted.Rows.size()) - 1;
+  }
+  return posted;
 }
 
 void TFilterTableModel::Load(const TFilterRecords &device) {
@@ -40,9 +55,12 @@ void TFilterTableModel::Load(const TFilterRecords &device) {
 }
 
 void TFilterTableModel::Check() {
+  TFilterTable posted = PostedTable();
   try {
-    CheckFilterTable(FTable);
+    CheckFilterTable(posted);
   } catch (...) {
+    // The row that broke a rule is a posted row, so its index holds here too.
+    if (!posted.Rows.isEmpty()) FTable.Current = posted.Current;
     emit CurrentRowRequested(FTable.Current);
     throw;
   }
@@ -54,7 +72,9 @@ void TFilterTableModel::SetCurrentRow(int row) {
 
 int TFilterTableModel::Append() {
   if (IsEditing() && FAppended) return FEditRow;  // one new row at a time
-  if (IsEditing()) Cancel();
+  // An edited row is posted before the new one starts, as a data set does; a
+  // rule it breaks raises here and keeps it in editing.
+  if (IsEditing()) Post();
   const int row = int(FTable.Rows.size());
   beginInsertRows(QModelIndex(), row, row);
   FTable.Rows.append(TFilterRow{});
@@ -157,7 +177,10 @@ QVariant TFilterTableModel::data(const QModelIndex &index, int role) const {
     case colId:
       return row.Id > 0 ? QString::number(row.Id) : QString();
     case colTransmission:
-      return row.Transmission ? TransmissionText(*row.Transmission) : QString();
+      if (!row.Transmission) return QString();
+      // The grid shows eight decimals; the editor gets every digit, since an
+      // editor writes its text back even when the operator changed nothing.
+      return role == Qt::EditRole ? EditText(*row.Transmission) : TransmissionText(*row.Transmission);
     case colShift:
       return row.Shift ? QString::number(*row.Shift) : QString();
     default:

@@ -17,7 +17,7 @@
 // the row in editing, so the operator can correct it. Append starts a new,
 // empty row in editing; Cancel drops the edits (and an appended row).
 //
-// Main thread only. Post, Load and Check raise; call them under the window's
+// Main thread only. Post, Append, Load and Check raise; call them under the window's
 // error guard (RunGuarded). setData never raises: while another row is in
 // editing it refuses the value (returns false) — the window posts first, for
 // example when the grid's current row changes.
@@ -37,8 +37,8 @@ class TFilterTableModel : public QAbstractTableModel {
   // before it were loaded. Drops any edit in progress.
   void Load(const TFilterRecords &device);
   // StoreFilterTable: the posted rows as device records (an edit still in
-  // progress is not included: post it first).
-  TFilterRecords Store() const { return StoreFilterTable(FTable); }
+  // progress is not included, nor a new row not yet posted: post it first).
+  TFilterRecords Store() const { return StoreFilterTable(PostedTable()); }
   // CheckFilterTable over the posted rows. On a broken rule CurrentRow() is the
   // row that broke it; CurrentRowRequested is emitted with it before raising.
   void Check();
@@ -47,7 +47,8 @@ class TFilterTableModel : public QAbstractTableModel {
 
   bool IsEditing() const { return FEditRow >= 0; }
   int EditingRow() const { return FEditRow; }
-  // Appends an empty row in editing and returns its index.
+  // Appends an empty row in editing and returns its index. A row already in
+  // editing is posted first (raises when it breaks a rule; nothing is appended).
   int Append();
   // Checks and writes the row in editing (nothing to do when none is);
   // returns the row's index after sorting, or -1 when nothing was posted.
@@ -61,6 +62,9 @@ class TFilterTableModel : public QAbstractTableModel {
   // Text of a transmission in percent as the grid shows it: format
   // "0.########" with the locale's decimal separator.
   static QString TransmissionText(double percent);
+  // Text of a transmission in the cell editor: every digit of the value, in
+  // fixed notation with the locale's decimal separator.
+  static QString EditText(double percent);
 
   int rowCount(const QModelIndex &parent = QModelIndex()) const override;
   int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -81,6 +85,9 @@ class TFilterTableModel : public QAbstractTableModel {
 
  private:
   const TFilterRow &RowAt(int row) const;
+  // The data set without the empty placeholder of a new row in editing (always
+  // the last row): what Store and Check work on.
+  TFilterTable PostedTable() const;
   // Sorts and renumbers the posted rows, keeping persistent indexes on their records.
   void Resort();
 

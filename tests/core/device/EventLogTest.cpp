@@ -137,3 +137,40 @@ TEST(EventLog, BinaryOrHugeFilesLoadWithoutHarm) {
 }
 
 }  // namespace
+
+namespace {
+
+// The log window's view of the log: a copy, then the lines added since, while
+// the scan worker keeps appending and the log drops its oldest lines.
+TEST(EventLogWindow, EveryLineIsShownExactlyOnceAcrossDropsAndClear) {
+  TScriptedLink link;
+  TDevice device(&link, &link.Clock);
+  device.WriteLog = true;
+  for (int i = 0; i < 9990; ++i) device.LogEvent("E", QString::number(i));
+  QStringList shown = device.CopyEventLog();
+  qint64 position = shown.size();
+  int next = 9990;
+  // Updates between small batches, and one gap longer than the whole log.
+  for (int batch : {5, 20, 3000, 12000, 1, 7000}) {
+    for (int i = 0; i < batch; ++i) device.LogEvent("E", QString::number(next++));
+    shown += device.EventLogLinesAfter(position);
+  }
+  // Every line once, in order; the 12000-line gap lost what the log dropped
+  // before the window could see it, and nothing else.
+  QStringList numbers;
+  for (const QString &line : shown) numbers << line.section(u'\t', 2);
+  for (qsizetype i = 1; i < numbers.size(); ++i)
+    ASSERT_LT(numbers[i - 1].toInt(), numbers[i].toInt()) << i;
+  EXPECT_EQ(numbers.last(), QString::number(next - 1));
+  EXPECT_EQ(numbers.size(), 9990 + 5 + 20 + 3000 + 10000 + 1 + 7000);
+
+  device.ClearEventLog();
+  EXPECT_TRUE(device.EventLog.isEmpty());
+  EXPECT_EQ(device.DroppedLines, 0);
+  device.LogEvent("MEASUREMENT", QString());
+  position = 0;
+  EXPECT_EQ(device.EventLogLinesAfter(position).size(), 1);
+  EXPECT_EQ(position, 1);
+}
+
+}  // namespace

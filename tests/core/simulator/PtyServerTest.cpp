@@ -11,6 +11,11 @@
 
 #include <csignal>
 
+#include "device/Device.h"
+#include "device/SerialPortLink.h"
+#include "settings/FilterTable.h"
+#include "simulator/SimulatorOptics.h"
+
 namespace {
 QString SimulatorProgram() {
   // The test binary lives in <build>/tests, the programs in <build>/bin.
@@ -127,4 +132,33 @@ TEST_F(PtyServer, RejectsBadOptions) {
     EXPECT_EQ(p.exitCode(), 2) << args.join(' ').toStdString();
     EXPECT_FALSE(QFileInfo(QStringLiteral("/tmp/x")).isSymLink());
   }
+}
+
+TEST_F(PtyServer, DeviceDrivesTheServedInstrumentThroughTheSerialPortLink) {
+  TServer server;
+  // Speed 0.01: a real clock and real waits, a hundred times faster.
+  server.Process.start(SimulatorProgram(), {"--pty", server.Link, "--speed", "0.01",
+                                            "--no-state", "--carriage", "500"});
+  ASSERT_TRUE(server.Process.waitForStarted(5000));
+  while (!server.Process.readAllStandardOutput().contains("serving"))
+    ASSERT_TRUE(server.Process.waitForReadyRead(5000));
+
+  TSerialPortLink link(server.Link);
+  TDevice device(&link);  // the steady clock
+  device.FilterTable = ParseFilterTable(SimulatorOptics::FilterTableText);
+  device.SignalShift = 4;
+  device.PeriodDelayLine = 1;
+  device.PeriodFilter = 1;
+  device.Initialize();
+  EXPECT_EQ(device.WheelPosition, 0);
+  EXPECT_EQ(device.ShiftMotor(TDevice::MotorCarriage, -100000), -100000 + 500);
+  EXPECT_EQ(device.ShiftMotor(TDevice::MotorCarriage, 30000), 0);
+  // Peak at full gain, open wheel, saturates; behind the strongest filter at
+  // gain 1 it reads about 700.
+  EXPECT_EQ(device.Measure(16), 1023 - 4);
+  while (device.NextFilter()) {
+  }
+  device.SetGains(1, 1);
+  EXPECT_NEAR(device.Measure(128), 700, 15);
+  device.Close();
 }

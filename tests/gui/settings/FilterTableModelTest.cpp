@@ -127,6 +127,55 @@ class FilterTableModelTest : public QObject {
     QCOMPARE(model.rowCount(), 2);
   }
 
+  void aNewRowNotYetPostedIsNeitherStoredNorChecked() {
+    TFilterTableModel model;
+    model.Load({{1.0, 0}, {0.1, 120}});
+    const int row = model.Append();
+    QVERIFY(model.setData(model.index(row, TFilterTableModel::colTransmission), "5"));
+    // Without its position the row cannot be posted; the posted table is what
+    // goes to the device, never an empty record of transmission 0.
+    const TFilterRecords stored = model.Store();
+    QCOMPARE(stored.size(), 2);
+    QCOMPARE(stored[1].Transmission, 0.1);
+    QCOMPARE(stored[1].Position, 120);
+    QCOMPARE(ErrorOf([&] { model.Check(); }), QString());
+    QVERIFY(model.IsEditing());
+    QCOMPARE(model.rowCount(), 3);
+  }
+
+  void openingAndClosingAnEditorKeepsEveryDigit() {
+    // The editor gets the full value, not the grid's eight decimals, so an
+    // unchanged cell written back does not round the calibration.
+    TFilterTableModel model;
+    const TFilterRecords table = {{1.0, 0}, {1.23456789e-7, 400}};
+    model.Load(table);
+    const QModelIndex cell = model.index(1, TFilterTableModel::colTransmission);
+    QCOMPARE(cell.data(Qt::DisplayRole).toString(), QString("0.00001235"));
+    QVERIFY(model.setData(cell, cell.data(Qt::EditRole)));
+    model.Post();
+    const TFilterRecords stored = model.Store();
+    QCOMPARE(stored.size(), 2);
+    QCOMPARE(stored[1].Transmission, 1.23456789e-7);  // to 12 significant digits
+    QCOMPARE(stored[1].Position, 400);
+  }
+
+  void appendingPostsTheRowInEditingFirst() {
+    TFilterTableModel model;
+    model.Load({{1.0, 0}, {0.1, 120}});
+    // An edit is posted, not dropped, when a new row is started ...
+    QVERIFY(model.setData(model.index(1, TFilterTableModel::colShift), "130"));
+    const int row = model.Append();
+    QCOMPARE(row, 2);
+    QCOMPARE(model.Store()[1].Position, 130);
+    model.Cancel();
+    // ... and an edit that breaks a rule stops the append and stays to be corrected.
+    QVERIFY(model.setData(model.index(1, TFilterTableModel::colShift), "-5"));
+    QCOMPARE(ErrorOf([&] { model.Append(); }), QString("Filter wheel position must be nonnegative."));
+    QCOMPARE(model.rowCount(), 2);
+    QCOMPARE(model.EditingRow(), 1);
+    QCOMPARE(model.index(1, TFilterTableModel::colShift).data().toString(), QString("-5"));
+  }
+
   void deletingRenumbersAndAnEmptyTableIsRefused() {
     TFilterTableModel model;
     model.Load({{1.0, 0}, {0.1, 120}, {0.01, 240}});

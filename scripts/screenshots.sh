@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# Starts veltravor on a virtual X display and writes PNG screenshots of its
+# windows: the main window, its File, Device, Window and Help menus, and the
+# about box. Runs on the simulated instrument with throw-away settings, log and
+# dictionaries in a temporary folder, so the operator's own files are never
+# touched.
+#
+#   scripts/screenshots.sh [BUILD_DIR [OUTPUT_DIR]]     (defaults: build, screenshots)
+#
+# Needs Xvfb, xdotool and ImageMagick (import, convert).
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$here/build}
+out=${2:-$here/screenshots}
+exe=$build/bin/veltravor
+[[ -x $exe ]] || { echo "no program at $exe (build it first)" >&2; exit 1; }
+for tool in Xvfb xdotool import convert; do
+  command -v "$tool" >/dev/null || { echo "$tool is not installed" >&2; exit 1; }
+done
+mkdir -p "$out"
+
+work=$(mktemp -d)
+xvfb_pid=
+app_pid=
+cleanup() {
+  [[ -n $app_pid ]] && kill "$app_pid" 2>/dev/null || true
+  [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# A free display number.
+display=99
+while [[ -e /tmp/.X11-unix/X$display || -e /tmp/.X$display-lock ]]; do display=$((display + 1)); done
+Xvfb ":$display" -screen 0 1280x960x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+export DISPLAY=":$display"
+for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+
+export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_STATE_HOME=$work/state
+export XDG_CONFIG_DIRS=$work/etc XDG_RUNTIME_DIR=$work/runtime QT_QPA_PLATFORM=xcb
+mkdir -p "$XDG_CONFIG_HOME/veltravor" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+# Two recent projects so that the File menu shows its recent-file items; a
+# known carriage position and a filter table so that start-up asks nothing.
+printf '[General]\r\nCarriage=30000\r\nfilterTable=1;0;0.1;400;\r\nmruProjects=%s*%s*\r\n' \
+  "/home/lab/measurements/2026/autocorrelator/run-14.vtp" "/home/lab/measurements/reference.vtp" \
+  >"$XDG_CONFIG_HOME/veltravor/veltravor-simulator.ini"
+
+"$exe" --simulator >"$work/program.log" 2>&1 &
+app_pid=$!
+main=$(timeout 20 xdotool search --sync --onlyvisible --name '^Veltravor')
+main=${main%%$'\n'*}
+sleep 1  # let the start actions settle and the window paint
+
+# Window geometry in screen pixels.
+eval "$(xdotool getwindowgeometry --shell "$main")"
+shot_window() { import -window "$1" "$out/$2.png"; echo "$out/$2.png"; }
+# The main window with whatever popup is open over it (menus are separate X windows).
+shot_area() {
+  import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$out/$1.png"
+  echo "$out/$1.png"
+}
+
+xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus --sync "$main"
+shot_window "$main" main
+
+# Menus: open File by clicking its title, then walk right with the arrow key.
+xdotool mousemove --sync $((X + 18)) $((Y + 10)) click 1
+sleep 0.5
+shot_area menu-file
+for name in device window help; do
+  xdotool key Right
+  sleep 0.4
+  shot_area "menu-$name"
+done
+# Help is open with its first item highlighted; the second is About program.
+xdotool key Down Return
+about=$(timeout 10 xdotool search --sync --onlyvisible --name '^About program')
+about=${about%%$'\n'*}
+sleep 0.5
+shot_window "$about" about
+xdotool key Escape
+sleep 0.3

@@ -1,0 +1,11 @@
+#include "app/UserManual.h"
+
+#include <QFileInfo>
+
+QString UserManualFile(const QString &folder, const QString &language) {
+  if (language.compare(QStringLiteral("Русский"), Qt::CaseInsensitive) == 0) {
+    const QString russian = folder + QStringLiteral("/Руководство пользователя.doc");
+    if (QFileInfo::exists(russian)) return russian;
+  }
+  return folder + QStringLiteral("/User manual.doc");
+}
