@@ -39,10 +39,10 @@ bool ScaledDigits(long double a, quint64 &digits, int &exponent) {
       --e;
       continue;
     }
-    const long double whole = std::floor(s);
-    const long double frac = s - whole;
+    const quint64 whole = quint64(s);  // s is positive: truncation is the floor
+    const long double frac = s - (long double)whole;
     if (std::fabs(frac - 0.5L) < 1e-3L) return false;
-    digits = quint64(whole) + (frac > 0.5L ? 1 : 0);
+    digits = whole + (frac > 0.5L ? 1 : 0);
     if (digits == 1000000000000000ULL) {
       digits = 100000000000000ULL;
       ++e;

@@ -133,3 +133,45 @@ int TProjectData::LastMeasured() const {
     if (Pixels[i].Measured()) return i;
   return -1;
 }
+
+void TProjectData::SetRangeForPlan(int zero) {
+  if (Plan.isEmpty()) return;
+  int lo = Plan.first();
+  for (int i = 0; i <= Plan.first() && i <= MaxPixel; ++i)
+    if (Pixels[i].Measured()) {
+      lo = i;
+      break;
+    }
+  int hi = Plan.last();
+  for (int i = MaxPixel; i >= Plan.last() && i >= 0; --i)
+    if (Pixels[i].Measured()) {
+      hi = i;
+      break;
+    }
+  RangeMin = DelayOf(lo, zero);
+  RangeMax = DelayOf(hi, zero);
+}
+
+bool TProjectData::SetRangeFromData(int zero) {
+  const int first = FirstMeasured();
+  if (first < 0) return false;
+  RangeMin = DelayOf(first, zero);
+  RangeMax = DelayOf(LastMeasured(), zero);
+  return true;
+}
+
+bool TProjectData::ZeroProposalApplies(int zero) const {
+  if (!(MaxValue > 0) || PeakIndex < 20000 || PeakIndex > 40000) return false;
+  int lower = -1, upper = -1;
+  for (int i = PeakIndex - 1; i >= 0; --i)
+    if (Pixels[i].Measured()) {
+      lower = i;
+      break;
+    }
+  for (int i = PeakIndex + 1; i <= MaxPixel; ++i)
+    if (Pixels[i].Measured()) {
+      upper = i;
+      break;
+    }
+  return lower >= 0 && upper >= 0 && (lower >= zero || upper <= zero);
+}

@@ -1,4 +1,5 @@
 #pragma once
+#include <QDateTime>
 #include <QList>
 #include <QReadWriteLock>
 #include <QString>
@@ -87,6 +88,18 @@ class TProjectData {
   int FirstMeasured() const;
   int LastMeasured() const;
 
+  // Time axis of a run about to start (Plan built): from the first measured
+  // pixel at or before the plan's first position (or that position) to the
+  // last measured pixel at or after its last position (or that position).
+  void SetRangeForPlan(int zero);
+  // Own data range from the first and last measured pixel; false (range
+  // unchanged) when nothing is measured.
+  bool SetRangeFromData(int zero);
+  // Whether, after a run, the operator is asked to move the delay line zero
+  // to the peak: a peak between positions 20000 and 40000 whose measured
+  // neighbours on both sides do not enclose the zero position strictly.
+  bool ZeroProposalApplies(int zero) const;
+
   // Interval of the next run (interval controls of the window).
   int Left = -100;   // fsec
   int Right = 100;   // fsec
@@ -109,6 +122,7 @@ class TProjectData {
   bool FullRedraw = false;
   quint8 PercentDone = 0;
   double EstimatedTime = 0;  // remaining time of the run in days; 0 before the first point
+  QDateTime StartTime;              // when the current run was started
   double RangeMin = EmptyRangeMin;  // fsec, own data range for the time axis
   double RangeMax = EmptyRangeMax;
   bool Running = false;

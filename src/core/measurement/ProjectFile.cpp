@@ -227,38 +227,16 @@ void DecodeProject(const char *data, qint64 size,
 
 // ---------------------------------------------------------------- files
 
-struct TFileBytes::TImpl {
-  QFile File;
-  QByteArray Bytes;
-  uchar *Map = nullptr;
-};
-
-TFileBytes::TFileBytes(const QString &fileName) : FImpl(new TImpl) {
-  FImpl->File.setFileName(fileName);
-  if (!FImpl->File.open(QIODevice::ReadOnly)) {
-    const QString error = FImpl->File.errorString();
-    delete FImpl;
-    throw EAppError(QStringLiteral("Cannot open file \"%1\". %2").arg(NativeName(fileName), error));
-  }
-  const qint64 size = FImpl->File.size();
-  if (size > 0) FImpl->Map = FImpl->File.map(0, size);
-  if (FImpl->Map) {
-    FData = reinterpret_cast<const char *>(FImpl->Map);
-    FSize = size;
-    return;
-  }
-  // Not mappable (a pipe, a special file system): read it.
-  FImpl->Bytes = FImpl->File.readAll();
-  if (FImpl->File.error() != QFileDevice::NoError) {
-    const QString error = FImpl->File.errorString();
-    delete FImpl;
-    throw EAppError(QStringLiteral("Cannot read file \"%1\". %2").arg(NativeName(fileName), error));
-  }
-  FData = FImpl->Bytes.constData();
-  FSize = FImpl->Bytes.size();
+TFileBytes::TFileBytes(const QString &fileName) {
+  QFile file(fileName);
+  if (!file.open(QIODevice::ReadOnly))
+    throw EAppError(
+        QStringLiteral("Cannot open file \"%1\". %2").arg(NativeName(fileName), file.errorString()));
+  FBytes = file.readAll();
+  if (file.error() != QFileDevice::NoError)
+    throw EAppError(
+        QStringLiteral("Cannot read file \"%1\". %2").arg(NativeName(fileName), file.errorString()));
 }
-
-TFileBytes::~TFileBytes() { delete FImpl; }
 
 void SaveProject(TProjectData &data, const QString &fileName) {
   QSaveFile file(fileName);

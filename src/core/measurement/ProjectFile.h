@@ -108,20 +108,15 @@ int LoadProject(TProjectData &data, const QString &fileName, int zero);
 // returns the number of dropped pixels.
 qint64 LoadProjectBytes(TProjectData &data, const char *bytes, qint64 size, int zero);
 
-// The bytes of a file (memory-mapped when possible). Raises when it cannot be
-// opened or read.
+// The bytes of a file, read whole (not mapped: a mapped file that shrinks
+// underneath, another program or a network share going away, would end the
+// process with SIGBUS). Raises when it cannot be opened or read.
 class TFileBytes {
  public:
   explicit TFileBytes(const QString &fileName);
-  ~TFileBytes();
-  TFileBytes(const TFileBytes &) = delete;
-  TFileBytes &operator=(const TFileBytes &) = delete;
-  const char *Data() const { return FData; }
-  qint64 Size() const { return FSize; }
+  const char *Data() const { return FBytes.constData(); }
+  qint64 Size() const { return FBytes.size(); }
 
  private:
-  struct TImpl;
-  TImpl *FImpl;
-  const char *FData = nullptr;
-  qint64 FSize = 0;
+  QByteArray FBytes;
 };

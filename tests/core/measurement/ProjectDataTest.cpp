@@ -198,3 +198,48 @@ TEST(ShiftPixels, StatisticsFollowDataPushedOutOfTheTable) {
   empty.ShiftPixels(7);
   EXPECT_EQ(empty.PeakIndex, -1);
 }
+
+TEST(RunControl, TimeAxisCoversOldDataAndTheWholePlan) {
+  TProjectData d;
+  d.Plan = {20000, 20010, 20020};
+  d.SetRangeForPlan(20000);
+  EXPECT_DOUBLE_EQ(d.RangeMin, 0);
+  EXPECT_DOUBLE_EQ(d.RangeMax, 20 * FsPerStep);
+  SetPixel(d, 19000, 5);  // before the plan
+  SetPixel(d, 20005, 5);  // inside it: no effect
+  SetPixel(d, 25000, 5);
+  d.SetRangeForPlan(20000);
+  EXPECT_DOUBLE_EQ(d.RangeMin, -1000 * FsPerStep);
+  EXPECT_DOUBLE_EQ(d.RangeMax, 5000 * FsPerStep);
+  ASSERT_TRUE(d.SetRangeFromData(0));
+  EXPECT_DOUBLE_EQ(d.RangeMin, 19000 * FsPerStep);
+  TProjectData empty;
+  EXPECT_FALSE(empty.SetRangeFromData(0));
+  EXPECT_EQ(empty.RangeMin, EmptyRangeMin);
+}
+
+TEST(RunControl, ZeroProposalOnlyForAPeakWhoseNeighboursDoNotEncloseTheZero) {
+  const struct {
+    int peak, zero;
+    bool proposed;
+  } cases[] = {
+      {30000, 29000, true},   // zero below both neighbours
+      {30000, 30000, false},  // 29999 < zero < 30001
+      {30000, 30001, true},   // the upper neighbour is the zero itself
+      {19999, 10000, false},  {40001, 10000, false},
+      {20000, 10000, true},   {40000, 10000, true},
+  };
+  for (const auto &c : cases) {
+    TProjectData d;
+    SetPixel(d, c.peak - 1, 100);
+    SetPixel(d, c.peak, 1000);
+    SetPixel(d, c.peak + 1, 100);
+    d.RecomputeStatistics();
+    EXPECT_EQ(d.ZeroProposalApplies(c.zero), c.proposed) << c.peak << " " << c.zero;
+  }
+  TProjectData lonely;  // no neighbour on one side
+  SetPixel(lonely, 30000, 1000);
+  SetPixel(lonely, 30001, 10);
+  lonely.RecomputeStatistics();
+  EXPECT_FALSE(lonely.ZeroProposalApplies(0));
+}
