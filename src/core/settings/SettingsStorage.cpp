@@ -84,9 +84,18 @@ bool TextToInt64(const QString &text, qint64 &result) {
 bool TextToFloat(const QString &text, double &result) {
   bool ok = false;
   const QString t = text.trimmed();
-  result = QLocale::system().toDouble(t, &ok);
+  // The locale the values are written in (FloatText). Group separators are
+  // never written, and accepting them would read "1.000" written under a
+  // point locale as 1000 under a comma locale.
+  QLocale locale;
+  locale.setNumberOptions(QLocale::RejectGroupSeparator);
+  result = locale.toDouble(t, &ok);
   // Files written under another locale still read.
-  if (!ok) result = QLocale::c().toDouble(t, &ok);
+  if (!ok) {
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::RejectGroupSeparator);
+    result = c.toDouble(t, &ok);
+  }
   return ok && std::isfinite(result);
 }
 }  // namespace

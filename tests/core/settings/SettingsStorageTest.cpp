@@ -130,6 +130,34 @@ TEST(SettingsStorage, TypedReadersConvertStoredTextAndFallBackWhenItDoesNot) {
   EXPECT_EQ(s.ReadText({"G"}, "missing", "dflt"), "dflt");
 }
 
+TEST(SettingsStorage, FloatsReadInTheWritingLocaleOrThePointFormButNeverWithGroupSeparators) {
+  TSettingsStorage s;
+  s.ReadFromLines({"[G]", "point=1.000", "comma=2,5", "grouped=1,000", "exp=1E-5"});
+  const QLocale previous;
+  const struct {
+    QLocale locale;
+    const char *name;
+    double expected;
+  } cases[] = {
+      // Written with a decimal point, read under a comma locale: not 1000.
+      {QLocale(QLocale::German), "point", 1.0},
+      {QLocale(QLocale::German), "comma", 2.5},
+      {QLocale(QLocale::German), "exp", 1e-5},
+      {QLocale::c(), "point", 1.0},
+      {QLocale::c(), "exp", 1e-5},
+      // A comma is no decimal separator here and never a group separator.
+      {QLocale::c(), "comma", -7},
+      {QLocale::c(), "grouped", -7},
+      {QLocale(QLocale::English, QLocale::UnitedStates), "grouped", -7},
+  };
+  for (const auto &c : cases) {
+    QLocale::setDefault(c.locale);
+    EXPECT_DOUBLE_EQ(s.ReadFloat({"G"}, c.name, -7), c.expected)
+        << c.locale.name().toStdString() << " " << c.name;
+  }
+  QLocale::setDefault(previous);
+}
+
 TEST(SettingsStorage, SaveAndLoadRoundTripInUtf8WithCrLfAndLoadMerges) {
   const QString path = TestRoot() + "/roundtrip.ini";
   TSettingsStorage s;
