@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QFrame>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -50,6 +51,13 @@ bool IsOtherWindow(const QObject *object) {
 bool IsMenuAction(const QAction *action) {
   const auto *menu = qobject_cast<const QMenu *>(action->parent());
   return menu && menu->menuAction() == action;
+}
+
+// A plain container (QFrame or QWidget itself, not a derived control): the
+// panel of the window's design. Edits, lists and other frames keep their hints.
+bool IsPanel(const QWidget *widget) {
+  const QMetaObject *meta = widget->metaObject();
+  return meta == &QFrame::staticMetaObject || meta == &QWidget::staticMetaObject;
 }
 
 class TFormWalk {
@@ -144,6 +152,9 @@ class TFormWalk {
       TranslateGrid(table, table->horizontalHeader());
     } else if (auto *tree = qobject_cast<QTreeView *>(widget)) {
       TranslateGrid(tree, tree->header());
+    } else if (IsPanel(widget)) {
+      // A panel's caption is shown by a label on it; its hint is its own.
+      Set(widget->toolTip(), [widget](const QString &t) { widget->setToolTip(t); });
     }
   }
 

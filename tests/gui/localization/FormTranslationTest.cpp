@@ -72,6 +72,8 @@ const char *const German[][2] = {
     {"Ready", "Bereit"},
     {"Device not found", "Ger\xc3\xa4t nicht gefunden"},
     {"Status hint", "Statushinweis"},
+    {"Panel hint", "Feldhinweis"},
+    {"Edit hint", "gone"},
     {"Settings", "Einstellungen"},
     {"/data/run1.vtp", "gone"},
     {"Edit text", "gone"},
@@ -92,6 +94,7 @@ struct TWindow {
   QToolButton *zoom, *toolOpen;
   QGroupBox *group;
   QLineEdit *edit;
+  QFrame *panel;
   QComboBox *combo;
   QTabWidget *tabs;
   QStandardItemModel model;
@@ -136,6 +139,10 @@ struct TWindow {
     zoom->setText("Zoom");
     group = new QGroupBox("Interval");
     edit = new QLineEdit("Edit text");
+    edit->setToolTip("Edit hint");
+    panel = new QFrame;
+    panel->setObjectName("pnTop");
+    panel->setToolTip("Panel hint");
     combo = new QComboBox;
     combo->addItem("Combo item");
     tabs = new QTabWidget;
@@ -153,8 +160,8 @@ struct TWindow {
     child = new TfmChild;
     sub = mdi->addSubWindow(child);
     for (QWidget *w :
-         std::initializer_list<QWidget *>{label, start, log, linear, zoom, group, edit, combo, tabs,
-                                          table, sameModel, embedded, mdi})
+         std::initializer_list<QWidget *>{label, start, log, linear, zoom, group, edit, panel,
+                                          combo, tabs, table, sameModel, embedded, mdi})
       layout->addWidget(w);
     main.setCentralWidget(central);
 
@@ -194,6 +201,8 @@ struct TWindow {
                       toolOpen->text(),
                       group->title(),
                       edit->text(),
+                      edit->toolTip(),
+                      panel->toolTip(),
                       combo->itemText(0),
                       tabs->tabText(0),
                       Header(0),
@@ -280,6 +289,8 @@ class FormTranslationTest : public QObject {
     QCOMPARE(w.device->text(), U("Ger\xc3\xa4t nicht gefunden"));
     QCOMPARE(w.main.statusBar()->toolTip(), "Status hint");
     QCOMPARE(w.edit->text(), "Edit text");
+    QCOMPARE(w.edit->toolTip(), "Edit hint");
+    QCOMPARE(w.panel->toolTip(), "Feldhinweis");
     QCOMPARE(w.combo->itemText(0), "Combo item");
     // Windows inside this one are not walked.
     QCOMPARE(w.sub->windowTitle(), "Child caption");
@@ -302,7 +313,7 @@ class FormTranslationTest : public QObject {
                          "Open a project", "Save",      "Recent", "Print",     "Delay",
                          "Delay in fsec",  "Start",     "Log",    "Linear",    "Zoom",
                          "Interval",       "Settings",  "Signal", "Ready",     "Device not found",
-                         "Tools"};  // the tool bar's show/hide action
+                         "Panel hint",     "Tools"};  // the tool bar's show/hide action
     recorded.sort(Qt::CaseInsensitive);
     expected.sort(Qt::CaseInsensitive);
     QCOMPARE(recorded, expected);
