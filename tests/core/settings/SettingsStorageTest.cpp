@@ -56,6 +56,29 @@ TEST(SettingsStorage, NamesMatchIgnoringCaseAndExtraSpacesButKeepTheirFirstSpell
                                    "[Forms  TfmMain]", "Left=1"}));
 }
 
+TEST(SettingsStorage, AFileOfARunRoundTripsLineForLineAlsoAfterTypedRewrites) {
+  const QStringList file{
+      "[General]",        "Carriage=30000",    "Zero=30000",       "period_delayLine=4",
+      "period_filter=4",  "filterTable=1;0;",  "mruProjects=",     "writeLogFile=False",
+      "signalShift=7",    "[Settings]",        "Language=English", "[Forms]",
+      "[Forms  TfmMain]", "Left=128",          "Top=96",           "Width=1024",
+      "Height=768",       "State=2",           "ScreenWidth=1280", "ScreenHeight=1024"};
+  QStringList expected = file;
+  expected.removeAll("mruProjects=");  // an empty value is skipped on reading
+  TSettingsStorage s;
+  s.ReadFromLines(file);
+  EXPECT_EQ(Lines(s), expected);
+
+  // The program writes the same values typed: every line stays in its place.
+  s.AddParam({"General"}, "Carriage", 30000);
+  s.AddParam({"General"}, "writeLogFile", false);
+  s.AddParam({"Forms", "TfmMain"}, "State", 2);
+  s.AddParam({"Forms", "TfmMain"}, "ScreenWidth", qint64(1280));
+  EXPECT_EQ(Lines(s), expected);
+  EXPECT_FALSE(s.ReadBool({"General"}, "writeLogFile", true));
+  EXPECT_EQ(s.ReadText({"General"}, "mruProjects", "none"), "none");
+}
+
 TEST(SettingsStorage, NormalizeNameCollapsesSpaceRunsAndTrimsOneSpaceEachEnd) {
   const struct {
     const char *in, *out;
