@@ -165,9 +165,13 @@ class TFormWalk {
     probe.setText(action->text());
     probe.setIconText(action->iconText());
     const QString hint = action->toolTip();
-    const bool ownHint = hint != probe.toolTip();
+    const QString text = action->text();
     const bool statusIsHint = !action->statusTip().isEmpty() && action->statusTip() == hint;
-    Set(action->text(), [action](const QString &t) { action->setText(t); });
+    Set(text, [action](const QString &t) { action->setText(t); });
+    // A tool tip of its own that reads like the text stays when the text
+    // changes; an implicit one follows the text.
+    const bool ownHint =
+        hint != probe.toolTip() || (action->text() != text && action->toolTip() == hint);
     if (!ownHint && !statusIsHint) return;
     const QString translated = Tr(hint);
     if (translated == hint) return;

@@ -56,6 +56,7 @@ const char *const German[][2] = {
      "Ein Projekt \xc3\xb6"
      "ffnen"},
     {"Save", "Speichern"},
+    {"Save as", "Speichern unter"},
     {"Recent", "Zuletzt"},
     {"Print", "Drucken"},
     {"Delay", "Verz\xc3\xb6gerung"},
@@ -86,7 +87,7 @@ const char *const German[][2] = {
 struct TWindow {
   QMainWindow main;
   QMenu *file, *recent;
-  QAction *open, *save, *mru, *print;
+  QAction *open, *save, *saveAs, *mru, *print;
   QLabel *label, *ready, *device;
   QPushButton *start;
   QCheckBox *log;
@@ -117,6 +118,8 @@ struct TWindow {
     open->setStatusTip("Open a project");
     file->addAction(open);
     save = file->addAction("Save");  // no hint of its own
+    saveAs = file->addAction("Save as");
+    saveAs->setToolTip("Save as");  // a hint of its own that reads like the text
     file->addSeparator();
     recent = file->addMenu("Recent");
     mru = recent->addAction("/data/run1.vtp");
@@ -189,6 +192,8 @@ struct TWindow {
                       open->statusTip(),
                       save->text(),
                       save->toolTip(),
+                      saveAs->text(),
+                      saveAs->toolTip(),
                       recent->title(),
                       mru->text(),
                       print->text(),
@@ -270,6 +275,8 @@ class FormTranslationTest : public QObject {
                                    "ffnen"));  // the tool bar shows the action
     QCOMPARE(w.save->text(), "Speichern");
     QCOMPARE(w.save->toolTip(), "Speichern");  // follows the text, no hint of its own
+    QCOMPARE(w.saveAs->text(), "Speichern unter");
+    QCOMPARE(w.saveAs->toolTip(), "Speichern unter");
     QCOMPARE(w.recent->title(), "Zuletzt");
     QCOMPARE(w.print->text(), "Drucken");
     QCOMPARE(w.mru->text(), "/data/run1.vtp");
@@ -309,11 +316,12 @@ class FormTranslationTest : public QObject {
     QStringList recorded;
     const TDictionary &catalogue = FTranslator->Catalogue();
     for (qsizetype i = 0; i < catalogue.Count(); ++i) recorded << catalogue.Key(i);
-    QStringList expected{"Main window",    "Main hint", "&File",  "File menu", "&Open",
-                         "Open a project", "Save",      "Recent", "Print",     "Delay",
-                         "Delay in fsec",  "Start",     "Log",    "Linear",    "Zoom",
-                         "Interval",       "Settings",  "Signal", "Ready",     "Device not found",
-                         "Panel hint",     "Tools"};  // the tool bar's show/hide action
+    QStringList expected{
+        "Main window",    "Main hint", "&File",  "File menu", "&Open",
+        "Open a project", "Save",      "Recent", "Print",     "Delay",
+        "Delay in fsec",  "Start",     "Log",    "Linear",    "Zoom",
+        "Interval",       "Settings",  "Signal", "Ready",     "Device not found",
+        "Panel hint",     "Save as",   "Tools"};  // the tool bar's show/hide action
     recorded.sort(Qt::CaseInsensitive);
     expected.sort(Qt::CaseInsensitive);
     QCOMPARE(recorded, expected);
