@@ -181,6 +181,37 @@ TEST(SettingsStorage, FloatsReadInTheWritingLocaleOrThePointFormButNeverWithGrou
   QLocale::setDefault(previous);
 }
 
+TEST(SettingsStorage, FloatsAreWrittenInAsciiWithTheLocalesSeparatorAndReadBackExactly) {
+  const QLocale previous;
+  const QLocale locales[] = {QLocale::c(), QLocale(QLocale::German), QLocale(QLocale::Swedish),
+                             QLocale(QLocale::Arabic, QLocale::Egypt), QLocale(QLocale::Persian)};
+  const double values[] = {-1.5, 1e-7, 1234567.25, -100, 0.1};
+  for (const QLocale &locale : locales) {
+    QLocale::setDefault(locale);
+    TSettingsStorage s;
+    for (double v : values) s.AddParam({"G"}, QString::number(v), v);
+    QStringList lines;
+    s.WriteToLines(lines);
+    TSettingsStorage back;
+    back.ReadFromLines(lines);
+    for (double v : values) {
+      const QString text = back.ReadText({"G"}, QString::number(v), "");
+      const QString rest = QString(text).remove(locale.decimalPoint());
+      for (QChar c : rest)
+        EXPECT_TRUE((c >= u'0' && c <= u'9') || c == u'-' || c == u'E')
+            << locale.name().toStdString() << " " << text.toStdString();
+      EXPECT_EQ(back.ReadFloat({"G"}, QString::number(v), 0), v)
+          << locale.name().toStdString() << " " << text.toStdString();
+    }
+  }
+  QLocale::setDefault(QLocale(QLocale::Swedish));
+  TSettingsStorage s;
+  s.AddParam({"G"}, "a", -1.5);
+  s.AddParam({"G"}, "b", 1e-7);
+  EXPECT_EQ(Lines(s), (QStringList{"[G]", "a=-1,5", "b=1E-7"}));
+  QLocale::setDefault(previous);
+}
+
 TEST(SettingsStorage, SaveAndLoadRoundTripInUtf8WithCrLfAndLoadMerges) {
   const QString path = TestRoot() + "/roundtrip.ini";
   TSettingsStorage s;
