@@ -33,19 +33,21 @@ TSettingsStorageKey *FindKey(const QList<TSettingsStorageKey *> &keys, const QSt
 
 // The general format of the earlier program: up to 15 significant digits, an
 // exponent as in 1E-5, the locale's decimal separator and no group separators.
+// Digits, signs and the exponent stay ASCII whatever the locale: some locales
+// write "−" (U+2212), native digits or "1×10^−07", which no other locale reads.
 QString FloatText(double value) {
-  QLocale locale;
-  locale.setNumberOptions(QLocale::OmitGroupSeparator);
-  QString text = locale.toString(value, 'g', 15);
-  const qsizetype e = text.indexOf(u'e', 0, Qt::CaseInsensitive);
-  if (e < 0) return text;
-  QString mantissa = text.left(e);
-  QString exponent = text.mid(e + 1);
-  QString sign;
-  if (exponent.startsWith(u'-')) sign = "-";
-  if (exponent.startsWith(u'-') || exponent.startsWith(u'+')) exponent.remove(0, 1);
-  while (exponent.size() > 1 && exponent.startsWith(u'0')) exponent.remove(0, 1);
-  return mantissa + "E" + sign + exponent;
+  QString text = QString::number(value, 'g', 15);
+  const qsizetype e = text.indexOf(u'e');
+  if (e >= 0) {
+    QString mantissa = text.left(e);
+    QString exponent = text.mid(e + 1);
+    QString sign;
+    if (exponent.startsWith(u'-')) sign = "-";
+    if (exponent.startsWith(u'-') || exponent.startsWith(u'+')) exponent.remove(0, 1);
+    while (exponent.size() > 1 && exponent.startsWith(u'0')) exponent.remove(0, 1);
+    text = mantissa + "E" + sign + exponent;
+  }
+  return text.replace(u'.', QLocale().decimalPoint());
 }
 
 QString ValueText(const QVariant &value) {
@@ -84,9 +86,19 @@ bool TextToInt64(const QString &text, qint64 &result) {
 bool TextToFloat(const QString &text, double &result) {
   bool ok = false;
   const QString t = text.trimmed();
-  result = QLocale::system().toDouble(t, &ok);
-  // Files written under another locale still read.
-  if (!ok) result = QLocale::c().toDouble(t, &ok);
+  // The user's locale first (also hand-written native forms). Group
+  // separators are never written, and accepting them would read "1.000"
+  // written under a point locale as 1000 under a comma locale.
+  QLocale locale;
+  locale.setNumberOptions(QLocale::RejectGroupSeparator);
+  result = locale.toDouble(t, &ok);
+  // The ASCII form FloatText writes (the locale's decimal separator, or a
+  // point from a file written under another locale).
+  if (!ok) {
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::RejectGroupSeparator);
+    result = c.toDouble(QString(t).replace(locale.decimalPoint(), "."), &ok);
+  }
   return ok && std::isfinite(result);
 }
 }  // namespace

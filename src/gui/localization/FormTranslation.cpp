@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QFrame>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -50,6 +51,13 @@ bool IsOtherWindow(const QObject *object) {
 bool IsMenuAction(const QAction *action) {
   const auto *menu = qobject_cast<const QMenu *>(action->parent());
   return menu && menu->menuAction() == action;
+}
+
+// A plain container (QFrame or QWidget itself, not a derived control): the
+// panel of the window's design. Edits, lists and other frames keep their hints.
+bool IsPanel(const QWidget *widget) {
+  const QMetaObject *meta = widget->metaObject();
+  return meta == &QFrame::staticMetaObject || meta == &QWidget::staticMetaObject;
 }
 
 class TFormWalk {
@@ -144,6 +152,9 @@ class TFormWalk {
       TranslateGrid(table, table->horizontalHeader());
     } else if (auto *tree = qobject_cast<QTreeView *>(widget)) {
       TranslateGrid(tree, tree->header());
+    } else if (IsPanel(widget)) {
+      // A panel's caption is shown by a label on it; its hint is its own.
+      Set(widget->toolTip(), [widget](const QString &t) { widget->setToolTip(t); });
     }
   }
 
@@ -154,9 +165,13 @@ class TFormWalk {
     probe.setText(action->text());
     probe.setIconText(action->iconText());
     const QString hint = action->toolTip();
-    const bool ownHint = hint != probe.toolTip();
+    const QString text = action->text();
     const bool statusIsHint = !action->statusTip().isEmpty() && action->statusTip() == hint;
-    Set(action->text(), [action](const QString &t) { action->setText(t); });
+    Set(text, [action](const QString &t) { action->setText(t); });
+    // A tool tip of its own that reads like the text stays when the text
+    // changes; an implicit one follows the text.
+    const bool ownHint =
+        hint != probe.toolTip() || (action->text() != text && action->toolTip() == hint);
     if (!ownHint && !statusIsHint) return;
     const QString translated = Tr(hint);
     if (translated == hint) return;

@@ -8,7 +8,8 @@ class QWidget;
 // in place, through the global Translator (nothing happens without one):
 // the window's title and tool tip; texts and hints of actions (also those
 // listed in its menus and tool bars), menus, labels (status-bar panels
-// included), group boxes, buttons of every kind and tab pages; the hint and
+// included), group boxes, buttons of every kind and tab pages; the hint of
+// panels (plain QFrame or QWidget containers); the hint and
 // the visible column captions of table and tree views whose model accepts
 // setHeaderData. Line edits, combo items, chart texts and the status bar's
 // own hint stay. Objects named mnMRU1..mnMRU5 (file names) are skipped.

@@ -7,6 +7,8 @@
 #include <QScreen>
 #include <QWidget>
 
+#include <limits>
+
 #include "app/Globals.h"
 #include "app/Rounding.h"
 #include "settings/SettingsStorage.h"
@@ -64,8 +66,12 @@ TKeyPath PathOf(QWidget *form, const QString &suffix) {
   return {"Forms", QString::fromLatin1(form->metaObject()->className()) + suffix};
 }
 
+// A quotient outside the int range (a damaged file) counts as not stored: 0.
 int Scaled(qint64 value, int current, qint64 saved) {
-  return static_cast<int>(RoundHalfEven(double(value) * current / double(saved)));
+  const double scaled = RoundHalfEven(double(value) * current / double(saved));
+  if (!(scaled >= std::numeric_limits<int>::min() && scaled <= std::numeric_limits<int>::max()))
+    return 0;
+  return static_cast<int>(scaled);
 }
 }  // namespace
 

@@ -56,6 +56,29 @@ TEST(SettingsStorage, NamesMatchIgnoringCaseAndExtraSpacesButKeepTheirFirstSpell
                                    "[Forms  TfmMain]", "Left=1"}));
 }
 
+TEST(SettingsStorage, AFileOfARunRoundTripsLineForLineAlsoAfterTypedRewrites) {
+  const QStringList file{
+      "[General]",        "Carriage=30000",    "Zero=30000",       "period_delayLine=4",
+      "period_filter=4",  "filterTable=1;0;",  "mruProjects=",     "writeLogFile=False",
+      "signalShift=7",    "[Settings]",        "Language=English", "[Forms]",
+      "[Forms  TfmMain]", "Left=128",          "Top=96",           "Width=1024",
+      "Height=768",       "State=2",           "ScreenWidth=1280", "ScreenHeight=1024"};
+  QStringList expected = file;
+  expected.removeAll("mruProjects=");  // an empty value is skipped on reading
+  TSettingsStorage s;
+  s.ReadFromLines(file);
+  EXPECT_EQ(Lines(s), expected);
+
+  // The program writes the same values typed: every line stays in its place.
+  s.AddParam({"General"}, "Carriage", 30000);
+  s.AddParam({"General"}, "writeLogFile", false);
+  s.AddParam({"Forms", "TfmMain"}, "State", 2);
+  s.AddParam({"Forms", "TfmMain"}, "ScreenWidth", qint64(1280));
+  EXPECT_EQ(Lines(s), expected);
+  EXPECT_FALSE(s.ReadBool({"General"}, "writeLogFile", true));
+  EXPECT_EQ(s.ReadText({"General"}, "mruProjects", "none"), "none");
+}
+
 TEST(SettingsStorage, NormalizeNameCollapsesSpaceRunsAndTrimsOneSpaceEachEnd) {
   const struct {
     const char *in, *out;
@@ -128,6 +151,65 @@ TEST(SettingsStorage, TypedReadersConvertStoredTextAndFallBackWhenItDoesNot) {
   EXPECT_DOUBLE_EQ(s.ReadFloat({"G"}, "bad", 1.25), 1.25);
   EXPECT_EQ(s.ReadText({"G"}, "int", ""), "12");
   EXPECT_EQ(s.ReadText({"G"}, "missing", "dflt"), "dflt");
+}
+
+TEST(SettingsStorage, FloatsReadInTheWritingLocaleOrThePointFormButNeverWithGroupSeparators) {
+  TSettingsStorage s;
+  s.ReadFromLines({"[G]", "point=1.000", "comma=2,5", "grouped=1,000", "exp=1E-5"});
+  const QLocale previous;
+  const struct {
+    QLocale locale;
+    const char *name;
+    double expected;
+  } cases[] = {
+      // Written with a decimal point, read under a comma locale: not 1000.
+      {QLocale(QLocale::German), "point", 1.0},
+      {QLocale(QLocale::German), "comma", 2.5},
+      {QLocale(QLocale::German), "exp", 1e-5},
+      {QLocale::c(), "point", 1.0},
+      {QLocale::c(), "exp", 1e-5},
+      // A comma is no decimal separator here and never a group separator.
+      {QLocale::c(), "comma", -7},
+      {QLocale::c(), "grouped", -7},
+      {QLocale(QLocale::English, QLocale::UnitedStates), "grouped", -7},
+  };
+  for (const auto &c : cases) {
+    QLocale::setDefault(c.locale);
+    EXPECT_DOUBLE_EQ(s.ReadFloat({"G"}, c.name, -7), c.expected)
+        << c.locale.name().toStdString() << " " << c.name;
+  }
+  QLocale::setDefault(previous);
+}
+
+TEST(SettingsStorage, FloatsAreWrittenInAsciiWithTheLocalesSeparatorAndReadBackExactly) {
+  const QLocale previous;
+  const QLocale locales[] = {QLocale::c(), QLocale(QLocale::German), QLocale(QLocale::Swedish),
+                             QLocale(QLocale::Arabic, QLocale::Egypt), QLocale(QLocale::Persian)};
+  const double values[] = {-1.5, 1e-7, 1234567.25, -100, 0.1};
+  for (const QLocale &locale : locales) {
+    QLocale::setDefault(locale);
+    TSettingsStorage s;
+    for (double v : values) s.AddParam({"G"}, QString::number(v), v);
+    QStringList lines;
+    s.WriteToLines(lines);
+    TSettingsStorage back;
+    back.ReadFromLines(lines);
+    for (double v : values) {
+      const QString text = back.ReadText({"G"}, QString::number(v), "");
+      const QString rest = QString(text).remove(locale.decimalPoint());
+      for (QChar c : rest)
+        EXPECT_TRUE((c >= u'0' && c <= u'9') || c == u'-' || c == u'E')
+            << locale.name().toStdString() << " " << text.toStdString();
+      EXPECT_EQ(back.ReadFloat({"G"}, QString::number(v), 0), v)
+          << locale.name().toStdString() << " " << text.toStdString();
+    }
+  }
+  QLocale::setDefault(QLocale(QLocale::Swedish));
+  TSettingsStorage s;
+  s.AddParam({"G"}, "a", -1.5);
+  s.AddParam({"G"}, "b", 1e-7);
+  EXPECT_EQ(Lines(s), (QStringList{"[G]", "a=-1,5", "b=1E-7"}));
+  QLocale::setDefault(previous);
 }
 
 TEST(SettingsStorage, SaveAndLoadRoundTripInUtf8WithCrLfAndLoadMerges) {

@@ -56,6 +56,7 @@ const char *const German[][2] = {
      "Ein Projekt \xc3\xb6"
      "ffnen"},
     {"Save", "Speichern"},
+    {"Save as", "Speichern unter"},
     {"Recent", "Zuletzt"},
     {"Print", "Drucken"},
     {"Delay", "Verz\xc3\xb6gerung"},
@@ -72,6 +73,8 @@ const char *const German[][2] = {
     {"Ready", "Bereit"},
     {"Device not found", "Ger\xc3\xa4t nicht gefunden"},
     {"Status hint", "Statushinweis"},
+    {"Panel hint", "Feldhinweis"},
+    {"Edit hint", "gone"},
     {"Settings", "Einstellungen"},
     {"/data/run1.vtp", "gone"},
     {"Edit text", "gone"},
@@ -84,7 +87,7 @@ const char *const German[][2] = {
 struct TWindow {
   QMainWindow main;
   QMenu *file, *recent;
-  QAction *open, *save, *mru, *print;
+  QAction *open, *save, *saveAs, *mru, *print;
   QLabel *label, *ready, *device;
   QPushButton *start;
   QCheckBox *log;
@@ -92,6 +95,7 @@ struct TWindow {
   QToolButton *zoom, *toolOpen;
   QGroupBox *group;
   QLineEdit *edit;
+  QFrame *panel;
   QComboBox *combo;
   QTabWidget *tabs;
   QStandardItemModel model;
@@ -114,6 +118,8 @@ struct TWindow {
     open->setStatusTip("Open a project");
     file->addAction(open);
     save = file->addAction("Save");  // no hint of its own
+    saveAs = file->addAction("Save as");
+    saveAs->setToolTip("Save as");  // a hint of its own that reads like the text
     file->addSeparator();
     recent = file->addMenu("Recent");
     mru = recent->addAction("/data/run1.vtp");
@@ -136,6 +142,10 @@ struct TWindow {
     zoom->setText("Zoom");
     group = new QGroupBox("Interval");
     edit = new QLineEdit("Edit text");
+    edit->setToolTip("Edit hint");
+    panel = new QFrame;
+    panel->setObjectName("pnTop");
+    panel->setToolTip("Panel hint");
     combo = new QComboBox;
     combo->addItem("Combo item");
     tabs = new QTabWidget;
@@ -153,8 +163,8 @@ struct TWindow {
     child = new TfmChild;
     sub = mdi->addSubWindow(child);
     for (QWidget *w :
-         std::initializer_list<QWidget *>{label, start, log, linear, zoom, group, edit, combo, tabs,
-                                          table, sameModel, embedded, mdi})
+         std::initializer_list<QWidget *>{label, start, log, linear, zoom, group, edit, panel,
+                                          combo, tabs, table, sameModel, embedded, mdi})
       layout->addWidget(w);
     main.setCentralWidget(central);
 
@@ -182,6 +192,8 @@ struct TWindow {
                       open->statusTip(),
                       save->text(),
                       save->toolTip(),
+                      saveAs->text(),
+                      saveAs->toolTip(),
                       recent->title(),
                       mru->text(),
                       print->text(),
@@ -194,6 +206,8 @@ struct TWindow {
                       toolOpen->text(),
                       group->title(),
                       edit->text(),
+                      edit->toolTip(),
+                      panel->toolTip(),
                       combo->itemText(0),
                       tabs->tabText(0),
                       Header(0),
@@ -261,6 +275,8 @@ class FormTranslationTest : public QObject {
                                    "ffnen"));  // the tool bar shows the action
     QCOMPARE(w.save->text(), "Speichern");
     QCOMPARE(w.save->toolTip(), "Speichern");  // follows the text, no hint of its own
+    QCOMPARE(w.saveAs->text(), "Speichern unter");
+    QCOMPARE(w.saveAs->toolTip(), "Speichern unter");
     QCOMPARE(w.recent->title(), "Zuletzt");
     QCOMPARE(w.print->text(), "Drucken");
     QCOMPARE(w.mru->text(), "/data/run1.vtp");
@@ -280,6 +296,8 @@ class FormTranslationTest : public QObject {
     QCOMPARE(w.device->text(), U("Ger\xc3\xa4t nicht gefunden"));
     QCOMPARE(w.main.statusBar()->toolTip(), "Status hint");
     QCOMPARE(w.edit->text(), "Edit text");
+    QCOMPARE(w.edit->toolTip(), "Edit hint");
+    QCOMPARE(w.panel->toolTip(), "Feldhinweis");
     QCOMPARE(w.combo->itemText(0), "Combo item");
     // Windows inside this one are not walked.
     QCOMPARE(w.sub->windowTitle(), "Child caption");
@@ -298,11 +316,12 @@ class FormTranslationTest : public QObject {
     QStringList recorded;
     const TDictionary &catalogue = FTranslator->Catalogue();
     for (qsizetype i = 0; i < catalogue.Count(); ++i) recorded << catalogue.Key(i);
-    QStringList expected{"Main window",    "Main hint", "&File",  "File menu", "&Open",
-                         "Open a project", "Save",      "Recent", "Print",     "Delay",
-                         "Delay in fsec",  "Start",     "Log",    "Linear",    "Zoom",
-                         "Interval",       "Settings",  "Signal", "Ready",     "Device not found",
-                         "Tools"};  // the tool bar's show/hide action
+    QStringList expected{
+        "Main window",    "Main hint", "&File",  "File menu", "&Open",
+        "Open a project", "Save",      "Recent", "Print",     "Delay",
+        "Delay in fsec",  "Start",     "Log",    "Linear",    "Zoom",
+        "Interval",       "Settings",  "Signal", "Ready",     "Device not found",
+        "Panel hint",     "Save as",   "Tools"};  // the tool bar's show/hide action
     recorded.sort(Qt::CaseInsensitive);
     expected.sort(Qt::CaseInsensitive);
     QCOMPARE(recorded, expected);

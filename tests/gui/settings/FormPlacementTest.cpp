@@ -72,6 +72,21 @@ class FormPlacementTest : public QObject {
     QCOMPARE(form.y(), 52);
   }
 
+  void valuesOutsideTheIntRangeCountAsNotStored() {
+    // A damaged file: the left edge would not fit an int; the size still applies.
+    for (const char *name : {"Left", "Top", "Width", "Height"})
+      FStore->AddParam({"Forms", "TfmSample"}, name, qint64(20));
+    FStore->AddParam({"Forms", "TfmSample"}, "Left", qint64(99999999999));
+    TfmSample form;
+    RestoreFormPlacement(&form, "");
+    QCOMPARE(form.geometry(), QRect(0, 20, 20, 20));
+
+    FStore->AddParam({"Forms", "TfmSample"}, "Width", qint64(-99999999999));
+    RestoreFormPlacement(&form, "");
+    QCOMPARE(form.geometry(), QRect(FScreen.width() / 8, FScreen.height() / 8,
+                                    3 * FScreen.width() / 4, 3 * FScreen.height() / 4));
+  }
+
   void minimizedComesBackNormalAndMaximizedKeepsItsNormalRectangle() {
     Store("TfmSampleMin", {{"Left", 10}, {"Top", 20}, {"Width", 300}, {"Height", 200},
                            {"State", 1}});
