@@ -9,10 +9,12 @@
 class QAction;
 class QFontMetrics;
 
-// A picture on a window button: paints its pixmap at its top left. A plain
-// widget rather than a label, so that translating the main window leaves the
-// window captions in its hints alone.
+// A picture on a window button: paints its pixmap at its top left. A class
+// of its own rather than a label or a plain panel, so that translating the
+// main window leaves the window captions in its hints alone.
 class TWindowPanelPicture : public QWidget {
+  Q_OBJECT
+
  public:
   using QWidget::QWidget;
   void SetPixmap(const QPixmap &pixmap);
