@@ -11,6 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-qpa-plugins libgl-dev
   xvfb xauth x11-apps imagemagick xdotool
+  clang libclang-rt-14-dev
 )
 
 missing=()
