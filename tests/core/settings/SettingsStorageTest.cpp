@@ -279,3 +279,22 @@ TEST(SettingsStorage, AFailedSaveKeepsTheOldFileAndWarns) {
   EXPECT_EQ(recorder.Texts.size(), 1);
   EXPECT_EQ(ReadBytes(path), QByteArray("[General]\r\nZero=1\r\n"));
 }
+
+TEST(SettingsStorage, GarbageAndHugeLinesLoadWhatTheyCan) {
+  QByteArray garbage;
+  for (int i = 0; i < 1 << 16; ++i) garbage += char((i * 131 + 7) & 0xFF);
+  const QByteArray huge(1 << 20, 'x');
+  const QString path = TestRoot() + "/garbage.ini";
+  WriteBytes(path, garbage + "\r\n[General]\r\nZero=123\r\nlong=" + huge + "\r\n" + huge +
+                       "\r\n[" + huge + "]\r\nafter=1\r\n");
+  TSettingsStorage s;
+  try {
+    s.Load(path);
+  } catch (const EAppError &) {
+    // A garbage header with an empty component may end the reading; what was
+    // read before it stays.
+  }
+  EXPECT_EQ(s.ReadInt({"General"}, "Zero", 0), 123);
+  EXPECT_EQ(s.ReadText({"General"}, "long", "").size(), huge.size());
+  EXPECT_EQ(s.ReadInt({QString(huge)}, "after", 0), 1);
+}
