@@ -157,9 +157,20 @@ void TDevice::Initialize() {
   Framed("DEVICE INITIALIZATION", QString(), [&] {
     if (Opened) return;
     OpenLink();
-    SetGains(16, 64);
-    ShiftMotor(MotorWheel, -100000);
-    ShiftMotor(MotorWheel, FilterTable.isEmpty() ? 0 : FilterTable.first().Position);
+    try {
+      SetGains(16, 64);
+      ShiftMotor(MotorWheel, -100000);
+      ShiftMotor(MotorWheel, FilterTable.isEmpty() ? 0 : FilterTable.first().Position);
+    } catch (...) {
+      // The link is open but the instrument did not come up. Left open, every
+      // later Initialize would return at once and a scan would run with gains
+      // never set (points stored with gain 0) and the wheel anywhere; closed,
+      // the next attempt runs the whole sequence. The close's own status is
+      // dropped: the error that brought us here is the one to report.
+      FLink->Close();
+      Opened = false;
+      throw;
+    }
   });
 }
 

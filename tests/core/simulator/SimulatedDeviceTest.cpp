@@ -182,7 +182,22 @@ TEST(SimulatedDevice, StalledCarriageReportsItsStepsNotMade) {
 TEST(SimulatedDevice, DroppedLinkFailsEveryLaterCallAndClosesQuietly) {
   auto d = std::make_unique<TSimulatedDevice>(Instant({.DropLink = 1}));
   EXPECT_EQ(ErrorOf([&] { d->Device.Initialize(); }), "Input/output error.");
-  EXPECT_EQ(ErrorOf([&] { d->Device.Measure(1); }), "Input/output error.");
-  EXPECT_EQ(ErrorOf([&] { d->Device.Close(); }), "Input/output error.");
-  d.reset();  // the destructor swallows the failing close
+  // The failed start closed the link again, so nothing is sent on a dead one.
+  EXPECT_FALSE(d->Device.Opened);
+  EXPECT_EQ(ErrorOf([&] { d->Device.Measure(1); }), "Device is not opened.");
+  EXPECT_EQ(ErrorOf([&] { d->Device.Initialize(); }), "Input/output error.");
+  d.reset();  // the destructor swallows every error
+}
+
+TEST(SimulatedDevice, AStartThatFailsAfterOpeningIsRetriedWhole) {
+  // The first answer (the wheel's acknowledgement) never comes.
+  TSimulatedDevice d(Instant({.SwallowAnswer = 2}));
+  EXPECT_EQ(ErrorOf([&] { d.Device.Initialize(); }), "Timeout error.");
+  EXPECT_FALSE(d.Device.Opened);
+  // The next attempt runs the whole sequence: gains set, wheel at the first filter.
+  d.Device.Initialize();
+  EXPECT_TRUE(d.Device.Opened);
+  EXPECT_EQ(d.Device.AmpF * d.Device.AmpI, 1024);
+  EXPECT_EQ(d.Device.WheelPosition, d.Device.FilterTable.first().Position);
+  EXPECT_FLOAT_EQ(d.Device.CurrentTransmission(), 1.0f);
 }
