@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Starts veltravor on a virtual X display and writes PNG screenshots of its
-# windows: the main window, its File, Device, Window and Help menus, and the
-# about box. Runs on the simulated instrument with throw-away settings, log and
+# windows: the main window, its File, Device, Window and Help menus, the
+# about box, and the main window with the event log open (its button on the
+# window panel). Runs on the simulated instrument with throw-away settings, log and
 # dictionaries in a temporary folder, so the operator's own files are never
 # touched.
 #
@@ -82,3 +83,11 @@ sleep 0.5
 shot_window "$about" about
 xdotool key Escape
 sleep 0.3
+
+# The event log as a child window, so that the window panel shows a button:
+# open Device by clicking its title, then its last item, Event log.
+xdotool mousemove --sync $((X + 65)) $((Y + 10)) click 1
+sleep 0.4
+xdotool key Up Return
+sleep 1
+shot_window "$main" main-log

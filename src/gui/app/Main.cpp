@@ -83,7 +83,11 @@ QAction *TfmMain::MakeAction(const char *name, const QString &caption, const QSt
                              const QKeySequence &shortcut) {
   auto *action = new QAction(Icon(icon), caption, this);
   action->setObjectName(QString::fromLatin1(name));
-  action->setToolTip(caption);
+  // The hint equals the caption. Qt's implicit hint (the caption less "..."
+  // and "&") already does while they agree, and it follows the translated
+  // caption; a hint set here would stay English. Only a caption that Qt would
+  // shorten gets a hint of its own, which is translated as such.
+  if (action->toolTip() != caption) action->setToolTip(caption);
   if (!shortcut.isEmpty()) action->setShortcut(shortcut);
   return action;
 }
@@ -377,10 +381,11 @@ void TfmMain::UpdateRecentMenu() {
     QAction *item = mnMRU[i];
     if (i < RecentFiles.size()) {
       // "&" would turn into a mnemonic and vanish from the shown path.
-      QString caption = ShortenPath(RecentFiles[i], metrics, RecentCaptionWidth);
+      const QString shown = ShortenPath(RecentFiles[i], metrics, RecentCaptionWidth);
+      QString caption = shown;
       caption.replace(u'&', QStringLiteral("&&"));
       item->setText(caption);
-      item->setToolTip(caption);
+      item->setToolTip(shown);
       item->setVisible(true);
     } else {
       item->setVisible(false);

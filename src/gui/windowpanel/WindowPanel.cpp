@@ -20,6 +20,14 @@ constexpr int Margin = 2;  // between buttons and at the strip's left and top ed
 void SetRaised(QFrame *panel, bool raised) {
   panel->setFrameShadow(raised ? QFrame::Raised : QFrame::Sunken);
 }
+
+// A window caption as a menu entry's text: "&" in a file name would turn into
+// a mnemonic and vanish from the entry.
+QString EntryText(const QString &caption) {
+  QString text = caption;
+  text.replace(u'&', QStringLiteral("&&"));
+  return text;
+}
 }  // namespace
 
 void TWindowPanelPicture::SetPixmap(const QPixmap &pixmap) {
@@ -91,7 +99,7 @@ void TWindowPanel::Add(QWidget *fm) {
   icon->raise();
   icon->update();
 
-  auto *entry = new QAction(fm->windowTitle(), &FEntryOwner);
+  auto *entry = new QAction(EntryText(fm->windowTitle()), &FEntryOwner);
   entry->setCheckable(true);
   connect(entry, &QAction::triggered, this, [this, entry] { MenuEntryTriggered(entry); });
   FButtons.append(entry);
@@ -158,7 +166,7 @@ void TWindowPanel::SetActive(QWidget *fm) {
 }
 
 void TWindowPanel::UpdateCaptions() {
-  for (int i = 0; i < FForms.size(); ++i) FButtons[i]->setText(FForms[i]->windowTitle());
+  for (int i = 0; i < FForms.size(); ++i) FButtons[i]->setText(EntryText(FForms[i]->windowTitle()));
   LayoutButtons();
 }
 

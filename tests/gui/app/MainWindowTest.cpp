@@ -267,6 +267,34 @@ class MainWindowTest : public QObject {
       QVERIFY2(catalogue.IndexOf(text) < 0, text);
   }
 
+  void storedLanguageTranslatesCaptionsAndHintsAlike() {
+    QDir().mkpath(TPaths::LanguageDir());
+    const QString dictionary = TPaths::LanguageDir() + "/Deutsch.lng";
+    QVERIFY(WriteTextLines(dictionary, {"New<=>Neu", "Open...<=>\u00d6ffnen...",
+                                        "Event log<=>Protokoll", "Start<=>Starten",
+                                        "File<=>Datei"}));
+    WriteSettings(TPaths::SettingsFile(), {"[Settings]", "Language=Deutsch"});
+    Start();
+    QFile::remove(dictionary);
+    const struct {
+      QAction *action;
+      const char *caption;
+    } cases[] = {
+        {FMain->mnNew, "Neu"},
+        {FMain->mnOpen, "\u00d6ffnen..."},
+        {FMain->mnLog, "Protokoll"},
+        {FMain->mnStart, "Starten"},
+        {FMain->mnSave, "Save"},  // no translation: stays English
+    };
+    for (const auto &c : cases) {
+      QCOMPARE(c.action->text(), QString::fromUtf8(c.caption));
+      QCOMPARE(c.action->toolTip(), QString::fromUtf8(c.caption));
+    }
+    QCOMPARE(FMain->mnFile->title(), QString("Datei"));
+    // The tool bar shows the translated hint.
+    QCOMPARE(FMain->mnFileBar->widgetForAction(FMain->mnNew)->toolTip(), QString("Neu"));
+  }
+
   void commandsCarryTheirNamesCaptionsShortcutsAndHints() {
     Start();
     const struct {
@@ -356,6 +384,8 @@ class MainWindowTest : public QObject {
     QCOMPARE(FMain->RecentFiles, (QStringList{gone, kept}));
     QVERIFY(FMain->mnMRU[1]->isVisible() && !FMain->mnMRU[2]->isVisible());
     QVERIFY(FMain->mnMRU[0]->text().contains("gone && lost.vtp"));
+    // The hint shows the path as the menu shows it, without the mnemonic escape.
+    QVERIFY(FMain->mnMRU[0]->toolTip().endsWith("/gone & lost.vtp"));
 
     TBoxRecorder boxes;
     FMain->mnMRU[0]->trigger();

@@ -174,6 +174,15 @@ class WindowPanelTest : public QObject {
     QCOMPARE(FPanel->FaceText(0), QString("Scan.vtp [Running]"));
     QCOMPARE(FPanel->FacePicture(0)->toolTip(), QString("Scan.vtp [Running]"));
     QCOMPARE(FPanel->IconPicture(0)->toolTip(), QString("Scan.vtp [Running]"));
+
+    // An "&" in a file name is shown as such in the menu, not taken as a mnemonic.
+    fm->setWindowTitle("R&D.vtp");
+    FPanel->UpdateCaptions();
+    QCOMPARE(FPanel->MenuEntry(0)->text(), QString("R&&D.vtp"));
+    QCOMPARE(FPanel->FaceText(0), QString("R&D.vtp"));
+    QCOMPARE(FPanel->FacePicture(0)->toolTip(), QString("R&D.vtp"));
+    FPanel->Add(NewWindow("A&B"));
+    QCOMPARE(FPanel->MenuEntry(1)->text(), QString("A&&B"));
   }
 
   void activeButtonIsBoldStippledAndLowered() {
