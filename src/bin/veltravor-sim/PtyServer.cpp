@@ -53,19 +53,10 @@ QString LinkTarget(const QString &path) {
   if (n < 0) return {};
   return QString::fromLocal8Bit(buffer, n);
 }
-
-TSimulatorConfig ResolvePositions(TSimulatorConfig config) {
-  if (config.KeepState && (!config.Carriage || !config.Wheel)) {
-    const TSimulatorState kept = LoadSimulatorState();
-    if (!config.Carriage) config.Carriage = kept.Carriage;
-    if (!config.Wheel) config.Wheel = kept.Wheel;
-  }
-  return config;
-}
 }  // namespace
 
 TPtyServer::TPtyServer(const TSimulatorConfig &config)
-    : FConfig(ResolvePositions(config)), FInstrument(FConfig) {}
+    : FConfig(ResolvePowerOnPositions(config)), FInstrument(FConfig) {}
 
 TPtyServer::~TPtyServer() { Shutdown(); }
 

@@ -51,3 +51,12 @@ bool EnsureSimulatorSettings(QString *error) {
   settings.WriteToLines(lines);
   return WriteTextLines(file, lines, error);
 }
+
+TSimulatorConfig ResolvePowerOnPositions(TSimulatorConfig config) {
+  if (config.KeepState && (!config.Carriage || !config.Wheel)) {
+    const TSimulatorState kept = LoadSimulatorState();
+    if (!config.Carriage) config.Carriage = kept.Carriage;
+    if (!config.Wheel) config.Wheel = kept.Wheel;
+  }
+  return config;
+}

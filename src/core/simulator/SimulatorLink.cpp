@@ -9,20 +9,10 @@
 namespace {
 const QString UsbDescription = QStringLiteral("Veltravor controller");
 constexpr uint32_t OpenByDescription = 2;
-
-// Power-on positions: the config's, else the ones kept from the last run.
-TSimulatorConfig ResolvePositions(TSimulatorConfig config) {
-  if (config.KeepState && (!config.Carriage || !config.Wheel)) {
-    const TSimulatorState kept = LoadSimulatorState();
-    if (!config.Carriage) config.Carriage = kept.Carriage;
-    if (!config.Wheel) config.Wheel = kept.Wheel;
-  }
-  return config;
-}
 }  // namespace
 
 TSimulatorLink::TSimulatorLink(const TSimulatorConfig &config)
-    : FConfig(ResolvePositions(config)),
+    : FConfig(ResolvePowerOnPositions(config)),
       FInstrument(FConfig),
       FWallOrigin(TWallClock::now()) {
   if (!(FConfig.Speed >= 0) || !std::isfinite(FConfig.Speed)) FConfig.Speed = 0;

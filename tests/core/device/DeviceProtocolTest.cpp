@@ -4,22 +4,12 @@
 #include "ScriptedLink.h"
 #include "app/AppError.h"
 #include "device/Device.h"
+#include "ErrorOf.h"
 
 namespace {
 
 QByteArray Bytes(std::initializer_list<uint8_t> b) {
   return QByteArray(reinterpret_cast<const char *>(b.begin()), qsizetype(b.size()));
-}
-
-// The message of the EAppError that `action` raises, or "" when it raises none.
-template <typename F>
-QString ErrorOf(F action) {
-  try {
-    action();
-  } catch (const EAppError &e) {
-    return e.Message();
-  }
-  return QString();
 }
 
 // Titles and details of the log lines (the time stamp cut off).

@@ -14,18 +14,9 @@
 #include "app/AppError.h"
 #include "device/Device.h"
 #include "device/SerialPortLink.h"
+#include "ErrorOf.h"
 
 namespace {
-
-template <typename F>
-QString ErrorOf(F action) {
-  try {
-    action();
-  } catch (const EAppError &e) {
-    return e.Message();
-  }
-  return QString();
-}
 
 // A pseudo-terminal: the link opens the slave side, the test plays the
 // instrument on the master side.

@@ -5,18 +5,9 @@
 #include "QtPrinters.h"
 #include "app/AppError.h"
 #include "settings/FilterTable.h"
+#include "ErrorOf.h"
 
 namespace {
-
-template <typename F>
-QString ErrorOf(F action) {
-  try {
-    action();
-  } catch (const EAppError &e) {
-    return e.Message();
-  }
-  return QString();
-}
 
 TEST(FilterTableText, GeneralNumberFormat) {
   const struct {
