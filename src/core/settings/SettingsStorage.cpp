@@ -67,10 +67,20 @@ QString ValueText(const QVariant &value) {
   }
 }
 
+// A value is one line of the file. A line break in a text (a file name on
+// Linux may hold one) would otherwise start a line of its own and be read
+// back as another section or value, overwriting settings: it is written as a
+// blank instead.
+QString OneLine(QString text) {
+  for (QChar &c : text)
+    if (c == u'\r' || c == u'\n') c = u' ';
+  return text;
+}
+
 void WriteKey(const TSettingsStorageKey *key, const QString &section, QStringList &lines) {
   lines << "[" + section + "]";
   for (const TSettingsStorageParam &param : key->Params)
-    lines << param.Name + "=" + ValueText(param.Value);
+    lines << param.Name + "=" + OneLine(ValueText(param.Value));
   for (const TSettingsStorageKey *child : key->SubKeys)
     WriteKey(child, section + TwoSpaces + TSettingsStorage::NormalizeName(child->Name), lines);
 }

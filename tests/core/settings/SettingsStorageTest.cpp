@@ -298,3 +298,15 @@ TEST(SettingsStorage, GarbageAndHugeLinesLoadWhatTheyCan) {
   EXPECT_EQ(s.ReadText({"General"}, "long", "").size(), huge.size());
   EXPECT_EQ(s.ReadInt({QString(huge)}, "after", 0), 1);
 }
+
+TEST(SettingsStorage, ALineBreakInAValueCannotInjectOtherSettings) {
+  TSettingsStorage s;
+  s.AddParam({"General"}, "mruProjects", QString("/data/a\n[General]\r\nZero=1\r.vtp*"));
+  s.AddParam({"General"}, "Zero", 30000);
+  QStringList lines;
+  s.WriteToLines(lines);
+  TSettingsStorage t;
+  t.ReadFromLines(lines);
+  EXPECT_EQ(t.ReadInt({"General"}, "Zero", 0), 30000);
+  EXPECT_EQ(t.ReadText({"General"}, "mruProjects", ""), "/data/a [General]  Zero=1 .vtp*");
+}
