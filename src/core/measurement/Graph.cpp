@@ -45,3 +45,17 @@ void TGraph::LoadFromBytes(const char *bytes, qint64 size) {
   MinX = minX;
   MaxX = maxX;
 }
+
+QList<int> TGraph::BreakPositions() const {
+  QList<int> breaks;
+  int last = -1;
+  for (int i = 0; i <= MaxPixel; ++i) {
+    if (Values[i] > 0) {
+      last = i;
+    } else if (last >= 0 && i == last + GapLength) {
+      breaks.append(last);
+      last = -1;
+    }
+  }
+  return breaks;
+}

@@ -1,4 +1,5 @@
 #pragma once
+#include <QList>
 #include <QString>
 
 #include <vector>
@@ -21,6 +22,11 @@ class TGraph {
   // Normalised value at time shift x (fsec) as the read-out shows it; empty
   // where there is no value within 20 positions on both sides.
   QString ValueTextAt(double x) const;
+
+  // Indices a with a value greater than 0 followed by GapLength positions
+  // without one: the chart breaks the graph's line after each. Unlike the own
+  // curve, a value of exactly 0 counts as missing here. Ascending.
+  QList<int> BreakPositions() const;
 
   // Index of the chart series the window draws it in (1..6 for
   // Series2..Series7); -1 until the window assigns one.

@@ -63,6 +63,25 @@ TEST(Breaks, FollowEveryRunOfGapLengthUnmeasuredPositions) {
   }
 }
 
+TEST(Breaks, AnAddedGraphBreaksAfterItsLastPositiveValue) {
+  // value by position; every other position has none (-1)
+  const struct {
+    QList<QPair<int, float>> values;
+    QList<int> breaks;
+  } cases[] = {
+      {{{100, 1}, {121, 0.5f}}, {100, 121}},
+      {{{100, 1}, {120, 0.5f}}, {120}},
+      {{{100, 1}, {110, 0}, {121, 0.5f}}, {100, 121}},  // a 0 does not bridge the gap
+      {{{100, 0}, {130, 0}}, {}},                       // nor starts one
+      {{{69990, 1}}, {}},
+  };
+  for (const auto &c : cases) {
+    TGraph g;
+    for (const auto &[i, v] : c.values) g.Values[i] = v;
+    EXPECT_EQ(g.BreakPositions(), c.breaks) << c.values.size();
+  }
+}
+
 TEST(Readout, LogValueAndPaddedTitles) {
   EXPECT_EQ(LogValue(0), -10);
   EXPECT_DOUBLE_EQ(LogValue(1e-6), -6);

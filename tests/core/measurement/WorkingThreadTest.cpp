@@ -167,6 +167,35 @@ TEST(WorkingThread, ThresholdsThatCannotBeMetEndTheRunAfterTwentyCorrections) {
   EXPECT_EQ(run.Ended, 1);
 }
 
+TEST(WorkingThread, AValueTheDeviceCannotCorrectFurtherIsAcceptedAfterOneMeasurement) {
+  const struct {
+    int low, high;
+    bool strongest;  // gain 1 behind the last filter, else gain 1024 without one
+    int gain;
+  } cases[] = {
+      {2000, 3000, false, 1024},  // always too weak
+      {-10, -1, true, 1},         // always too strong
+  };
+  for (const auto &c : cases) {
+    TScanSettings settings(c.low, c.high);
+    TSimulatedRun run(29990);
+    if (c.strongest) {
+      run.Dev->SetGains(1, 1);
+      run.Dev->ShiftMotor(TDevice::MotorWheel,
+                          run.Dev->FilterTable.last().Position - run.Dev->WheelPosition);
+    }
+    run.Dev->WriteLog = true;
+    run.Plan(29999, 30001);
+    run.Dev->EventLog.clear();
+    run.Run();
+    EXPECT_TRUE(run.Worker->ErrorText.isEmpty()) << run.Worker->ErrorText.toStdString();
+    EXPECT_EQ(run.MeasureCommands(), 3) << c.low;
+    EXPECT_EQ(run.Measured(), Range(29999, 30001));
+    for (int i = 29999; i <= 30001; ++i)
+      EXPECT_EQ(run.Project.Pixels[i].AmpF * run.Project.Pixels[i].AmpI, c.gain) << i;
+  }
+}
+
 TEST(WorkingThread, AStalledCarriageEndsTheRunAndKeepsThePointsBefore) {
   TSimulatorFaults faults;
   faults.StallCarriage = 60;
@@ -198,8 +227,14 @@ TEST(WorkingThread, AStopRequestEndsTheRunAfterThePointUnderWay) {
   }
   run.Worker->requestInterruption();
   ASSERT_TRUE(run.Worker->wait(QDeadlineTimer(60000)));
+  const double ranMs = double(waited.elapsed());
   const int kept = run.Project.PixelCount;
   EXPECT_LT(kept, 60000);
+  // Progress of the plan of 60000 and the remaining time in days, from the
+  // average time per point: the run took at most ranMs for kept points.
+  EXPECT_EQ(run.Project.PercentDone, kept * 100 / 60000);
+  EXPECT_GE(run.Project.EstimatedTime, 0);
+  EXPECT_LE(run.Project.EstimatedTime * 86400000.0, (60000.0 - kept) * (ranMs + 1) / kept);
   EXPECT_EQ(run.Measured(), Range(5000, 5000 + kept - 1));
   // No carriage move after the last stored point.
   EXPECT_EQ(run.Dev->CarriagePosition, 5000 + kept - 1);
