@@ -41,7 +41,9 @@
 
 // The icons live in the gui library's resources; a static library needs them
 // registered by hand. Outside any namespace, as Q_INIT_RESOURCE requires.
-static void InitGuiResources() { Q_INIT_RESOURCE(resources); }
+static void InitGuiResources() {
+  Q_INIT_RESOURCE(resources);
+}
 
 TfmMain *fmMain = nullptr;
 
@@ -93,7 +95,8 @@ QAction *TfmMain::MakeAction(const char *name, const QString &caption, const QSt
 }
 
 void TfmMain::Guarded(QAction *action, void (TfmMain::*handler)()) {
-  connect(action, &QAction::triggered, this, [this, handler] { RunGuarded([&] { (this->*handler)(); }); });
+  connect(action, &QAction::triggered, this,
+          [this, handler] { RunGuarded([&] { (this->*handler)(); }); });
 }
 
 void TfmMain::CreateComponents() {
@@ -116,7 +119,8 @@ void TfmMain::CreateComponents() {
     QAction *item = MakeAction(qPrintable(QStringLiteral("mnMRU%1").arg(i + 1)), {}, {});
     // Captions are file paths, never translated.
     item->setVisible(false);
-    connect(item, &QAction::triggered, this, [this, item] { RunGuarded([&] { mnMRU1Click(item); }); });
+    connect(item, &QAction::triggered, this,
+            [this, item] { RunGuarded([&] { mnMRU1Click(item); }); });
     mnMRU[i] = item;
   }
   mnExit = MakeAction("mnExit", "Exit", {});
@@ -146,6 +150,20 @@ void TfmMain::CreateComponents() {
   Guarded(mnUserManual, &TfmMain::mnUserManualClick);
   Guarded(mnAbout, &TfmMain::mnAboutClick);
   Guarded(mnLog, &TfmMain::mnLogClick);
+  Guarded(mnNew, &TfmMain::mnNewClick);
+  Guarded(mnOpen, &TfmMain::mnOpenClick);
+  Guarded(mnSave, &TfmMain::mnSaveClick);
+  Guarded(mnSaveAs, &TfmMain::mnSaveAsClick);
+  Guarded(mnAddGraph, &TfmMain::mnAddGraphClick);
+  Guarded(mnDelGraph, &TfmMain::mnDelGraphClick);
+  Guarded(mnCopy, &TfmMain::mnCopyClick);
+  Guarded(mnExport, &TfmMain::mnExportClick);
+  Guarded(tbPrint, &TfmMain::tbPrintClick);
+  Guarded(mnStart, &TfmMain::mnStartClick);
+  Guarded(mnStop, &TfmMain::mnStopClick);
+  Guarded(mnCentering, &TfmMain::mnCenteringClick);
+  Guarded(mnAdjustment, &TfmMain::mnAdjustmentClick);
+  Guarded(mnSettings, &TfmMain::mnSettingsClick);
 
   // Menus.
   mnFile = menuBar()->addMenu(QStringLiteral("File"));
@@ -340,7 +358,9 @@ void TfmMain::CreateDevice() {
   Device = new TDevice(FLink.get());
 }
 
-void TfmMain::ReadDeviceParams() { LoadDeviceParams(*Device, *AppSettings); }
+void TfmMain::ReadDeviceParams() {
+  LoadDeviceParams(*Device, *AppSettings);
+}
 
 void TfmMain::LoadEventLog() {
   // No log file yet: the log starts empty.
@@ -359,16 +379,22 @@ void TfmMain::DestroyDevice() {
   FLink.reset();
 }
 
-void TfmMain::SelectLanguage(const QString &language) { Translator->SetLanguage(language); }
+void TfmMain::SelectLanguage(const QString &language) {
+  Translator->SetLanguage(language);
+}
 
 void TfmMain::OpenDevice() {
   Device->Initialize();
   SetStatusText(0, Translate(QStringLiteral("Device found")));
 }
 
-void TfmMain::ParseRecentFiles(const QString &text) { RecentFiles = ::ParseRecentFiles(text); }
+void TfmMain::ParseRecentFiles(const QString &text) {
+  RecentFiles = ::ParseRecentFiles(text);
+}
 
-QString TfmMain::RecentFilesText() const { return ::RecentFilesText(RecentFiles); }
+QString TfmMain::RecentFilesText() const {
+  return ::RecentFilesText(RecentFiles);
+}
 
 void TfmMain::AddToRecent(const QString &fileName) {
   AddToRecentList(RecentFiles, fileName);
@@ -398,9 +424,7 @@ void TfmMain::mnMRU1Click(QAction *item) {
   if (number < 1 || RecentFiles.size() < number) return;
   const QString fileName = RecentFiles[number - 1];
   if (QWidget *fm = FindProjectWindow(fileName)) {
-    TWindowPanel::ShowForm(fm);
-    if (auto *sub = qobject_cast<QMdiSubWindow *>(fm->parentWidget()); sub && sub->isMinimized())
-      sub->showNormal();
+    ShowRestored(fm);
     return;
   }
   if (QFileInfo::exists(fileName)) {
@@ -412,15 +436,13 @@ void TfmMain::mnMRU1Click(QAction *item) {
   RaiseError(QStringLiteral("File \"%\" not found."), QStringList{fileName});
 }
 
-QWidget *TfmMain::FindProjectWindow(const QString &) const { return nullptr; }
-
-void TfmMain::OpenProjectFile(const QString &) {}
-
 void TfmMain::SetStatusText(int panel, const QString &text) {
   FStatusPanels[panel]->setText(text);
 }
 
-QString TfmMain::StatusText(int panel) const { return FStatusPanels[panel]->text(); }
+QString TfmMain::StatusText(int panel) const {
+  return FStatusPanels[panel]->text();
+}
 
 QMdiSubWindow *TfmMain::AddChildWindow(QWidget *fm) {
   QMdiSubWindow *sub = MdiArea->addSubWindow(fm);
@@ -428,9 +450,13 @@ QMdiSubWindow *TfmMain::AddChildWindow(QWidget *fm) {
   return sub;
 }
 
-QSize TfmMain::ClientAreaSize() const { return MdiArea->viewport()->size(); }
+QSize TfmMain::ClientAreaSize() const {
+  return MdiArea->viewport()->size();
+}
 
-void TfmMain::mnExitClick() { close(); }
+void TfmMain::mnExitClick() {
+  close();
+}
 
 void TfmMain::mnStretchClick() {
   const QSize area = ClientAreaSize();
@@ -462,11 +488,17 @@ void TfmMain::TileChildren(Qt::Orientation orientation) {
   }
 }
 
-void TfmMain::mnVerticalClick() { TileChildren(Qt::Vertical); }
+void TfmMain::mnVerticalClick() {
+  TileChildren(Qt::Vertical);
+}
 
-void TfmMain::mnHorizontalClick() { TileChildren(Qt::Horizontal); }
+void TfmMain::mnHorizontalClick() {
+  TileChildren(Qt::Horizontal);
+}
 
-void TfmMain::mnCascadeClick() { MdiArea->cascadeSubWindows(); }
+void TfmMain::mnCascadeClick() {
+  MdiArea->cascadeSubWindows();
+}
 
 void TfmMain::mnMinimizeClick() {
   const QList<QMdiSubWindow *> windows = MdiArea->subWindowList(QMdiArea::CreationOrder);
@@ -484,10 +516,10 @@ void TfmMain::mnCloseAllClick() {
 }
 
 void TfmMain::mnUserManualClick() {
-  const QString language =
-      AppSettings ? AppSettings->ReadText(SettingsSection, QStringLiteral("Language"),
-                                          QStringLiteral("English"))
-                  : QStringLiteral("English");
+  const QString language = AppSettings
+                               ? AppSettings->ReadText(SettingsSection, QStringLiteral("Language"),
+                                                       QStringLiteral("English"))
+                               : QStringLiteral("English");
   const QString document = UserManualFile(TPaths::ManualDir(), language);
   if (!QFileInfo::exists(document)) return;
   OpenWithDesktop(QUrl::fromLocalFile(document));
@@ -495,12 +527,16 @@ void TfmMain::mnUserManualClick() {
 
 void TfmMain::mnLogClick() {
   if (TfmLog *fm = OpenWindows ? OpenWindows->FindFirst<TfmLog>() : nullptr) {
-    TWindowPanel::ShowForm(fm);
-    if (auto *sub = qobject_cast<QMdiSubWindow *>(fm->parentWidget()); sub && sub->isMinimized())
-      sub->showNormal();
+    ShowRestored(fm);
     return;
   }
   TWindowPanel::ShowForm(new TfmLog);
+}
+
+void TfmMain::ShowRestored(QWidget *fm) {
+  TWindowPanel::ShowForm(fm);
+  if (auto *sub = qobject_cast<QMdiSubWindow *>(fm->parentWidget()); sub && sub->isMinimized())
+    sub->showNormal();
 }
 
 void TfmMain::mnAboutClick() {

@@ -81,8 +81,8 @@ class TfmMain : public QMainWindow {
           *mnAddGraph = nullptr, *mnDelGraph = nullptr, *mnCopy = nullptr, *mnExport = nullptr,
           *tbPrint = nullptr, *mnExit = nullptr;
   QAction *mnMRU[5] = {};
-  QAction *mnStart = nullptr, *mnStop = nullptr, *mnCentering = nullptr,
-          *mnAdjustment = nullptr, *mnSettings = nullptr, *mnLog = nullptr;
+  QAction *mnStart = nullptr, *mnStop = nullptr, *mnCentering = nullptr, *mnAdjustment = nullptr,
+          *mnSettings = nullptr, *mnLog = nullptr;
   QAction *mnStretch = nullptr, *mnVertical = nullptr, *mnHorizontal = nullptr,
           *mnCascade = nullptr, *mnMinimize = nullptr, *mnCloseAll = nullptr;
   QAction *mnUserManual = nullptr, *mnAbout = nullptr;
@@ -100,6 +100,31 @@ class TfmMain : public QMainWindow {
   void mnAboutClick();
   // Shows the log window, opening it when there is none.
   void mnLogClick();
+  // Commands that act on the active child window (a project or the
+  // adjustment window); one whose window class is not active does nothing.
+  void mnNewClick();
+  void mnOpenClick();
+  void mnSaveClick();
+  void mnSaveAsClick();
+  void mnAddGraphClick();
+  void mnDelGraphClick();
+  void mnCopyClick();
+  void mnExportClick();
+  void tbPrintClick();
+  void mnStartClick();
+  // Stops the first running project or adjustment series in creation order.
+  void mnStopClick();
+  void mnCenteringClick();
+  // Shows the adjustment window, opening the device and the window when
+  // there is none.
+  void mnAdjustmentClick();
+  // The settings dialog, modal; adjustment windows show the result.
+  void mnSettingsClick();
+
+  // The active MDI child window, or null.
+  QWidget *ActiveChild() const;
+  // Brings fm to the front and restores it when it is minimized.
+  static void ShowRestored(QWidget *fm);
   // The start actions, once, from tmStartActions.
   void tmStartActionsTimer();
 

@@ -2,11 +2,13 @@
 // Helpers shared by the main-window tests: a child window that follows the
 // child-window protocol, and a recorder that answers every message box.
 #include <QCloseEvent>
+#include <QDialog>
 #include <QFile>
 #include <QList>
 #include <QWidget>
 
 #include "app/MessageBoxes.h"
+#include "app/ModalDialogs.h"
 #include "app/OpenWindows.h"
 #include "app/TextFile.h"
 
@@ -48,6 +50,26 @@ class TBoxRecorder {
 
  private:
   TMessageBoxHook FPrevious;
+};
+
+// Answers every modal dialog of the program with Result, after Act (when
+// set) has worked on it, and keeps the dialogs' object names, for its lifetime.
+class TDialogRecorder {
+ public:
+  explicit TDialogRecorder(int result = QDialog::Rejected) : Result(result) {
+    FPrevious = SetModalDialogHook([this](QDialog &dialog) {
+      Names << dialog.objectName();
+      if (Act) return Act(dialog);
+      return Result;
+    });
+  }
+  ~TDialogRecorder() { SetModalDialogHook(FPrevious); }
+  int Result;
+  std::function<int(QDialog &)> Act;
+  QStringList Names;
+
+ private:
+  TModalDialogHook FPrevious;
 };
 
 inline QStringList FileLines(const QString &fileName) {

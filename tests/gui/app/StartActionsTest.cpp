@@ -27,8 +27,7 @@ struct TSeen {
 
 TSeen SeenNow() {
   const QCursor *cursor = QApplication::overrideCursor();
-  return {fmMain ? fmMain->StatusText(0) : QString(),
-          cursor && cursor->shape() == Qt::WaitCursor};
+  return {fmMain ? fmMain->StatusText(0) : QString(), cursor && cursor->shape() == Qt::WaitCursor};
 }
 
 // The simulated instrument, watched: what the window showed at each link
@@ -80,41 +79,46 @@ class StartActionsTest : public QObject {
   }
 
   void startActions_data() {
-    QTest::addColumn<QStringList>("settings");   // lines of section General
-    QTest::addColumn<uint32_t>("openStatus");    // 0: the device is found
-    QTest::addColumn<QString>("answer");         // to the carriage question: Yes, No, YesButFail
+    QTest::addColumn<QStringList>("settings");  // lines of section General
+    QTest::addColumn<uint32_t>("openStatus");   // 0: the device is found
+    QTest::addColumn<QString>("answer");        // to the carriage question: Yes, No, YesButFail
     QTest::addColumn<bool>("asked");
-    QTest::addColumn<int>("carriage");           // where the instrument's carriage ends
-    QTest::addColumn<bool>("settingsRun");       // the Settings command was triggered
+    QTest::addColumn<int>("carriage");      // where the instrument's carriage ends
+    QTest::addColumn<bool>("settingsRun");  // the Settings command was triggered
     QTest::addColumn<QString>("status");
-    QTest::addColumn<QString>("error");          // the error box's text, empty: none
+    QTest::addColumn<QString>("error");  // the error box's text, empty: none
 
     const QString table = "filterTable=1;0;0.1;400;";
     QTest::newRow("first start: asked, rolled back, settings")
-        << QStringList{} << 0u << "Yes" << true << 0 << true << "Device found" << "";
+        << QStringList{} << 0u << "Yes" << true << 0 << true << "Device found"
+        << "";
     QTest::newRow("carriage and filter table stored: nothing asked")
-        << QStringList{"Carriage=30000", table} << 0u << "Yes" << false << PowerOnCarriage
-        << false << "Device found" << "";
+        << QStringList{"Carriage=30000", table} << 0u << "Yes" << false << PowerOnCarriage << false
+        << "Device found"
+        << "";
     QTest::newRow("carriage 0 stored is a known position")
         << QStringList{"Carriage=0", table} << 0u << "Yes" << false << PowerOnCarriage << false
-        << "Device found" << "";
+        << "Device found"
+        << "";
     QTest::newRow("device not found: nothing after")
-        << QStringList{} << 2u << "Yes" << false << PowerOnCarriage << false
-        << "Device not found" << ErrorText(2);
+        << QStringList{} << 2u << "Yes" << false << PowerOnCarriage << false << "Device not found"
+        << ErrorText(2);
     QTest::newRow("device not found with everything stored")
-        << QStringList{"Carriage=30000", table} << 3u << "Yes" << false << PowerOnCarriage
-        << false << "Device not found" << ErrorText(3);
+        << QStringList{"Carriage=30000", table} << 3u << "Yes" << false << PowerOnCarriage << false
+        << "Device not found" << ErrorText(3);
     QTest::newRow("No: nothing moves, settings still run")
-        << QStringList{} << 0u << "No" << true << PowerOnCarriage << true << "Device found" << "";
+        << QStringList{} << 0u << "No" << true << PowerOnCarriage << true << "Device found"
+        << "";
     QTest::newRow("carriage stored as -1 is asked about")
-        << QStringList{"Carriage=-1", table} << 0u << "Yes" << true << 0 << false
-        << "Device found" << "";
+        << QStringList{"Carriage=-1", table} << 0u << "Yes" << true << 0 << false << "Device found"
+        << "";
     QTest::newRow("carriage that is no number is asked about")
         << QStringList{"Carriage=abc", table} << 0u << "No" << true << PowerOnCarriage << false
-        << "Device found" << "";
+        << "Device found"
+        << "";
     QTest::newRow("failed roll-back skips the settings")
-        << QStringList{} << 0u << "YesButFail" << true << PowerOnCarriage << false
-        << "Device found" << ErrorText(4);
+        << QStringList{} << 0u << "YesButFail" << true << PowerOnCarriage << false << "Device found"
+        << ErrorText(4);
   }
 
   void startActions() {
@@ -152,6 +156,7 @@ class StartActionsTest : public QObject {
       FLink = link.get();
       return link;
     };
+    TDialogRecorder dialogs;
     FMain = std::make_unique<TfmMain>(options);
     QSignalSpy settingsSpy(FMain->mnSettings, &QAction::triggered);
     FMain->show();
@@ -176,14 +181,15 @@ class StartActionsTest : public QObject {
       QCOMPARE(atBoxes[i].Hourglass, false);
       QCOMPARE(atBoxes[i].Status, status);
       QCOMPARE(boxes[i].Caption, QString("Veltravor"));
-      QCOMPARE(boxes[i].Icon, boxes[i].Text == Question ? QMessageBox::Question
-                                                          : QMessageBox::Critical);
+      QCOMPARE(boxes[i].Icon,
+               boxes[i].Text == Question ? QMessageBox::Question : QMessageBox::Critical);
     }
     // Everything sent to the instrument went under the hourglass.
     for (const TSeen &seen : FLink->AtWrite) QVERIFY(seen.Hourglass);
     if (openStatus) QVERIFY(FLink->AtWrite.isEmpty());
 
     QCOMPARE(settingsSpy.count(), settingsRun ? 1 : 0);
+    QCOMPARE(dialogs.Names, settingsRun ? QStringList{"fmSettings"} : QStringList{});
     QCOMPARE(FLink->Instrument().CarriagePosition(), carriage);
     QCOMPARE(Device->Opened, openStatus == 0);
     if (answer == "Yes" && asked) QCOMPARE(Device->CarriagePosition, 0);
@@ -192,6 +198,7 @@ class StartActionsTest : public QObject {
   void startActionsRunOnce() {
     QFile::remove(TPaths::SettingsFile());
     TBoxRecorder boxes(QMessageBox::No);
+    TDialogRecorder dialogs;
     TStartOptions options;
     options.CreateLink = [&](const QString &) {
       TSimulatorConfig config;

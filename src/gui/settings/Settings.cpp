@@ -1,0 +1,7 @@
+#include "settings/Settings.h"
+
+TfmSettings::TfmSettings(QWidget *parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("fmSettings"));
+}
+
+TfmSettings::~TfmSettings() = default;
