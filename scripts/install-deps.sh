@@ -12,6 +12,7 @@ packages=(
   qt6-qpa-plugins libgl-dev
   xvfb xauth x11-apps imagemagick xdotool
   clang libclang-rt-14-dev
+  desktop-file-utils appstream libxml2-utils man-db dpkg-dev file
 )
 
 missing=()
