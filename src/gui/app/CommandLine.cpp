@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 
 #include "app/Main.h"
 
@@ -15,14 +16,11 @@ int ParseCommandLine(const QStringList &arguments, TStartOptions &options, QStri
   const QCommandLineOption help({"h", "help"}, "Show this help and exit.");
   const QCommandLineOption version("version", "Show the version and exit.");
   parser.addOptions({simulator, port, help, version});
+  parser.addPositionalArgument("FILE.vtp", "Project files to open after the start.",
+                               "[FILE.vtp ...]");
   const QString tryHelp = QStringLiteral("\nTry 'veltravor --help'.\n");
   if (!parser.parse(arguments)) {
     error = "veltravor: " + parser.errorText() + tryHelp;
-    return 2;
-  }
-  if (!parser.positionalArguments().isEmpty()) {
-    error = "veltravor: unexpected argument '" + parser.positionalArguments().first() + "'" +
-            tryHelp;
     return 2;
   }
   if (parser.isSet(help)) {
@@ -39,5 +37,10 @@ int ParseCommandLine(const QStringList &arguments, TStartOptions &options, QStri
   }
   options.Simulator = parser.isSet(simulator);
   options.Port = parser.value(port);
+  // Absolute now: the paths name files relative to the folder the program
+  // was started in, and are compared with open projects' file names.
+  options.Files.clear();
+  for (const QString &file : parser.positionalArguments())
+    if (!file.isEmpty()) options.Files << QFileInfo(file).absoluteFilePath();
   return -1;
 }

@@ -254,8 +254,12 @@ void TfmMain::CreateComponents() {
   tmStartActions->setObjectName(QStringLiteral("tmStartActions"));
   tmStartActions->setSingleShot(true);
   tmStartActions->setInterval(StartActionsDelay);
-  connect(tmStartActions, &QTimer::timeout, this,
-          [this] { RunGuarded([this] { tmStartActionsTimer(); }); });
+  connect(tmStartActions, &QTimer::timeout, this, [this] {
+    RunGuarded([this] { tmStartActionsTimer(); });
+    // Files named on the command line open whatever the instrument did, each
+    // with its own message when it cannot.
+    for (const QString &file : FOptions.Files) RunGuarded([&] { OpenStartFile(file); });
+  });
 }
 
 void TfmMain::FormCreate() {

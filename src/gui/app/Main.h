@@ -25,6 +25,8 @@ struct TStartOptions {
   // Serial port named on the command line; empty: the key "port" of section
   // General, else the controller is found by its USB description.
   QString Port;
+  // Project files (absolute paths) opened after the start actions.
+  QStringList Files;
   // Makes the device's link for the chosen port; the program's entry picks the
   // backend here. Empty: the serial port link.
   std::function<std::unique_ptr<TDeviceLink>(const QString &port)> CreateLink;
@@ -127,6 +129,9 @@ class TfmMain : public QMainWindow {
   static void ShowRestored(QWidget *fm);
   // The start actions, once, from tmStartActions.
   void tmStartActionsTimer();
+  // Opens a project file named on the command line: shows its window when it
+  // is open already, raises "File \"%\" not found." when it does not exist.
+  void OpenStartFile(const QString &fileName);
 
  protected:
   void closeEvent(QCloseEvent *event) override;

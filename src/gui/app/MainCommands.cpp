@@ -58,6 +58,16 @@ void TfmMain::OpenProjectFile(const QString &fileName) {
   fm->LoadProject(fileName);
 }
 
+void TfmMain::OpenStartFile(const QString &fileName) {
+  if (QWidget *fm = FindProjectWindow(fileName)) {
+    ShowRestored(fm);
+    return;
+  }
+  if (!QFileInfo::exists(fileName))
+    RaiseError(QStringLiteral("File \"%\" not found."), QStringList{fileName});
+  OpenProjectFile(fileName);
+}
+
 void TfmMain::mnNewClick() {
   if (TfmProject *active = ActiveProject()) {
     active->SaveViewSettings();

@@ -14,8 +14,8 @@
 
 #include <memory>
 
-#include "ShellTestSupport.h"
 #include "ScriptedLink.h"
+#include "ShellTestSupport.h"
 #include "TestEnvironment.h"
 #include "app/About.h"
 #include "app/AppError.h"
@@ -82,8 +82,8 @@ class MainWindowTest : public QObject {
   void initTestCase() { QApplication::setApplicationDisplayName("Veltravor"); }
 
   void init() {
-    for (const QString &file : {TPaths::SettingsFile(), TPaths::SimulatorSettingsFile(),
-                                TPaths::EventLogFile()})
+    for (const QString &file :
+         {TPaths::SettingsFile(), TPaths::SimulatorSettingsFile(), TPaths::EventLogFile()})
       QFile::remove(file);
   }
   void cleanup() { FMain.reset(); }
@@ -116,10 +116,10 @@ class MainWindowTest : public QObject {
     QVERIFY(FMain->close());
     QVERIFY(!AppSettings && !OpenWindows && !Device && !Translator);
     const QStringList lines = FileLines(TPaths::SettingsFile());
-    QCOMPARE(Section(lines, "General"),
-             (QStringList{"Carriage=0", "Zero=30000", "period_delayLine=4", "period_filter=4",
-                          "filterTable=1;0;", "mruProjects=", "writeLogFile=False",
-                          "signalShift=0"}));
+    QCOMPARE(
+        Section(lines, "General"),
+        (QStringList{"Carriage=0", "Zero=30000", "period_delayLine=4", "period_filter=4",
+                     "filterTable=1;0;", "mruProjects=", "writeLogFile=False", "signalShift=0"}));
     QCOMPARE(Section(lines, "Forms  TfmMain").size(), 7);
     QVERIFY(QFile::exists(TPaths::EventLogFile()));
   }
@@ -270,9 +270,9 @@ class MainWindowTest : public QObject {
   void storedLanguageTranslatesCaptionsAndHintsAlike() {
     QDir().mkpath(TPaths::LanguageDir());
     const QString dictionary = TPaths::LanguageDir() + "/Deutsch.lng";
-    QVERIFY(WriteTextLines(dictionary, {"New<=>Neu", "Open...<=>\u00d6ffnen...",
-                                        "Event log<=>Protokoll", "Start<=>Starten",
-                                        "File<=>Datei"}));
+    QVERIFY(
+        WriteTextLines(dictionary, {"New<=>Neu", "Open...<=>\u00d6ffnen...",
+                                    "Event log<=>Protokoll", "Start<=>Starten", "File<=>Datei"}));
     WriteSettings(TPaths::SettingsFile(), {"[Settings]", "Language=Deutsch"});
     Start();
     QFile::remove(dictionary);
@@ -280,11 +280,8 @@ class MainWindowTest : public QObject {
       QAction *action;
       const char *caption;
     } cases[] = {
-        {FMain->mnNew, "Neu"},
-        {FMain->mnOpen, "\u00d6ffnen..."},
-        {FMain->mnLog, "Protokoll"},
-        {FMain->mnStart, "Starten"},
-        {FMain->mnSave, "Save"},  // no translation: stays English
+        {FMain->mnNew, "Neu"},       {FMain->mnOpen, "\u00d6ffnen..."}, {FMain->mnLog, "Protokoll"},
+        {FMain->mnStart, "Starten"}, {FMain->mnSave, "Save"},  // no translation: stays English
     };
     for (const auto &c : cases) {
       QCOMPARE(c.action->text(), QString::fromUtf8(c.caption));
@@ -334,9 +331,9 @@ class MainWindowTest : public QObject {
       QCOMPARE(action->shortcut(), c.shortcut);
     }
     QCOMPARE(ActionNames(FMain->mnFile->actions()),
-             (QStringList{"mnNew", "mnOpen", "mnSave", "mnSaveAs", "-", "mnAddGraph",
-                          "mnDelGraph", "-", "mnCopy", "mnExport", "tbPrint", "-", "mnMRU1",
-                          "mnMRU2", "mnMRU3", "mnMRU4", "mnMRU5", "-", "mnExit"}));
+             (QStringList{"mnNew", "mnOpen", "mnSave", "mnSaveAs", "-", "mnAddGraph", "mnDelGraph",
+                          "-", "mnCopy", "mnExport", "tbPrint", "-", "mnMRU1", "mnMRU2", "mnMRU3",
+                          "mnMRU4", "mnMRU5", "-", "mnExit"}));
     QCOMPARE(ActionNames(FMain->mnDevice->actions()),
              (QStringList{"mnStart", "mnStop", "mnCentering", "-", "mnAdjustment", "mnSettings",
                           "-", "mnLog"}));
@@ -349,8 +346,8 @@ class MainWindowTest : public QObject {
                           "mnStart", "mnStop"}));
     for (QToolBar *bar : {FMain->mnFileBar, FMain->mnOperationBar}) {
       QCOMPARE(FMain->toolBarArea(bar), Qt::TopToolBarArea);
-      for (QAction *a : bar->actions()) QVERIFY2(a->isSeparator() || !a->icon().isNull(),
-                                                 qPrintable(a->objectName()));
+      for (QAction *a : bar->actions())
+        QVERIFY2(a->isSeparator() || !a->icon().isNull(), qPrintable(a->objectName()));
     }
     // Both bars share one row.
     QCOMPARE(FMain->mnFileBar->y(), FMain->mnOperationBar->y());
@@ -367,7 +364,8 @@ class MainWindowTest : public QObject {
       QCOMPARE(FMain->findChild<QLabel *>(QString("pnStatus%1").arg(i))->width(), widths[i]);
     // The window panel sits between the MDI area and the status bar.
     const QRect panel(FMain->WindowPanel->mapTo(FMain.get(), QPoint()), FMain->WindowPanel->size());
-    QVERIFY(panel.top() >= FMain->MdiArea->mapTo(FMain.get(), QPoint()).y() + FMain->MdiArea->height());
+    QVERIFY(panel.top() >=
+            FMain->MdiArea->mapTo(FMain.get(), QPoint()).y() + FMain->MdiArea->height());
     QCOMPARE(panel.height(), 29);
   }
 
@@ -406,8 +404,9 @@ class MainWindowTest : public QObject {
 
   void longRecentPathsAreShortenedInTheMiddle() {
     Start();
-    const QString path = "/home/operator/measurements/2026/december/autocorrelation/"
-                         "long-series/run-0042-final.vtp";
+    const QString path =
+        "/home/operator/measurements/2026/december/autocorrelation/"
+        "long-series/run-0042-final.vtp";
     FMain->AddToRecent(path);
     const QString caption = FMain->mnMRU[0]->text();
     QVERIFY(QFontMetrics(FMain->font()).horizontalAdvance(caption) <= 250);
@@ -485,8 +484,7 @@ class MainWindowTest : public QObject {
     for (const auto &r : boxes.Requests) QCOMPARE(r.Caption, QString("Veltravor"));
     QCOMPARE(boxes.Requests[0].Buttons, QMessageBox::Yes | QMessageBox::No);
     QCOMPARE(boxes.Requests[0].Icon, QMessageBox::Question);
-    QCOMPARE(boxes.Requests[2].Buttons,
-             QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    QCOMPARE(boxes.Requests[2].Buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     QCOMPARE(boxes.Requests[4].Icon, QMessageBox::Warning);
     QCOMPARE(boxes.Requests[4].Buttons, QMessageBox::Ok);
     QCOMPARE(boxes.Requests[5].Icon, QMessageBox::Critical);
@@ -508,34 +506,45 @@ class MainWindowTest : public QObject {
     QCOMPARE(boxes.Requests.size(), 1);
   }
 
-  void commandLineTakesOnlyItsFourOptions() {
+  void commandLineTakesItsFourOptionsAndProjectFiles() {
+    const QString here = QDir::currentPath();
     const struct {
       QStringList arguments;
       int code;
       bool simulator;
       QString port;
       QString outputPart, errorPart;
+      QStringList files;
     } cases[] = {
-        {{}, -1, false, {}, {}, {}},
-        {{"--simulator"}, -1, true, {}, {}, {}},
-        {{"--port", "/dev/ttyUSB1"}, -1, false, "/dev/ttyUSB1", {}, {}},
-        {{"--port=/dev/ttyUSB2", "--simulator"}, -1, true, "/dev/ttyUSB2", {}, {}},
-        {{"--help"}, 0, false, {}, "--port <PATH>", {}},
-        {{"--version"}, 0, false, {}, "veltravor 1.7\n", {}},
-        {{"--port"}, 2, false, {}, {}, "--port"},
-        {{"--port="}, 2, false, {}, {}, "--port needs a path"},
-        {{"--bogus"}, 2, false, {}, {}, "bogus"},
-        {{"project.vtp"}, 2, false, {}, {}, "unexpected argument 'project.vtp'"},
+        {{}, -1, false, {}, {}, {}, {}},
+        {{"--simulator"}, -1, true, {}, {}, {}, {}},
+        {{"--port", "/dev/ttyUSB1"}, -1, false, "/dev/ttyUSB1", {}, {}, {}},
+        {{"--port=/dev/ttyUSB2", "--simulator"}, -1, true, "/dev/ttyUSB2", {}, {}, {}},
+        {{"--help"}, 0, false, {}, "--port <PATH>", {}, {}},
+        {{"--version"}, 0, false, {}, "veltravor 1.7\n", {}, {}},
+        {{"--port"}, 2, false, {}, {}, "--port", {}},
+        {{"--port="}, 2, false, {}, {}, "--port needs a path", {}},
+        {{"--bogus"}, 2, false, {}, {}, "bogus", {}},
+        // Relative names are made absolute against the starting folder.
+        {{"project.vtp"}, -1, false, {}, {}, {}, {here + "/project.vtp"}},
+        {{"--simulator", "/data/a b.vtp", "../x/b.vtp"},
+         -1,
+         true,
+         {},
+         {},
+         {},
+         {"/data/a b.vtp", QDir::cleanPath(here + "/../x/b.vtp")}},
     };
     for (const auto &c : cases) {
       TStartOptions options;
       QString output, error;
       const QString label = c.arguments.join(' ');
-      QCOMPARE(ParseCommandLine(QStringList{"/usr/bin/veltravor"} + c.arguments, options, output,
-                                error),
-               c.code);
+      QCOMPARE(
+          ParseCommandLine(QStringList{"/usr/bin/veltravor"} + c.arguments, options, output, error),
+          c.code);
       QVERIFY2(options.Simulator == c.simulator, qPrintable(label));
       QCOMPARE(options.Port, c.port);
+      QCOMPARE(options.Files, c.files);
       QVERIFY2(output.contains(c.outputPart) && (c.outputPart.isEmpty() == output.isEmpty()),
                qPrintable(label + ": " + output));
       QVERIFY2(error.contains(c.errorPart) && (c.errorPart.isEmpty() == error.isEmpty()),
