@@ -48,6 +48,14 @@ TfmAbout::TfmAbout(QWidget *parent) : QDialog(parent) {
   lbWebSite->setCursor(Qt::PointingHandCursor);
   lbWebSite->installEventFilter(this);
 
+  // Free software under the GPL, as the chart library it links requires.
+  lbLicense = new QLabel(
+      QStringLiteral("Free software under the GNU General Public License, version 3 or later. "
+                     "There is no warranty."),
+      this);
+  lbLicense->setObjectName(QStringLiteral("lbLicense"));
+  lbLicense->setWordWrap(true);
+
   btClose = new QPushButton(QStringLiteral("Close"), this);
   btClose->setObjectName(QStringLiteral("btClose"));
   btClose->setDefault(true);
@@ -59,6 +67,7 @@ TfmAbout::TfmAbout(QWidget *parent) : QDialog(parent) {
   text->addWidget(lbVersionNumber, 1, 1);
   text->addWidget(lbFirm, 2, 0, 1, 2);
   text->addWidget(lbWebSite, 3, 0, 1, 2);
+  text->addWidget(lbLicense, 4, 0, 1, 2);
   text->setColumnStretch(1, 1);
   text->setVerticalSpacing(6);
   auto *top = new QHBoxLayout;
@@ -80,6 +89,8 @@ TfmAbout::TfmAbout(QWidget *parent) : QDialog(parent) {
   lbFirm->setText(FirmName());
   lbVersionNumber->setText(VersionText());
 
+  // Wide enough that the license wraps to two lines at most.
+  lbLicense->setMinimumWidth(lbLicense->fontMetrics().horizontalAdvance(lbLicense->text()) / 2);
   setFixedSize(qMax(320, sizeHint().width()), sizeHint().height());
   if (QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen()) {
     QRect frame(QPoint(), size());

@@ -4,7 +4,7 @@
 class QLabel;
 class QPushButton;
 
-// The about box: product name, version, maker and web address. Modal,
+// The about box: product name, version, maker, web address and license. Modal,
 // centred on the screen, fixed size; Close or Esc closes it.
 class TfmAbout : public QDialog {
   Q_OBJECT
@@ -16,8 +16,8 @@ class TfmAbout : public QDialog {
   static QString FirmName() { return QStringLiteral("Veltravor Laboratory Software"); }
   static QString WebSite() { return QStringLiteral("https://veltravor.example.org"); }
 
-  QLabel *lbIcon = nullptr, *lbProduct = nullptr, *lbVersion = nullptr,
-         *lbVersionNumber = nullptr, *lbFirm = nullptr, *lbWebSite = nullptr;
+  QLabel *lbIcon = nullptr, *lbProduct = nullptr, *lbVersion = nullptr, *lbVersionNumber = nullptr,
+         *lbFirm = nullptr, *lbWebSite = nullptr, *lbLicense = nullptr;
   QPushButton *btClose = nullptr;
 
  protected:

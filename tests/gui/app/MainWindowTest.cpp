@@ -455,6 +455,8 @@ class MainWindowTest : public QObject {
       QVERIFY(!about->lbFirm->text().isEmpty());
       QVERIFY(about->lbProduct->font().bold());
       QCOMPARE(about->minimumSize(), about->maximumSize());
+      QVERIFY(about->lbLicense->text().contains("GNU General Public License, version 3 or later"));
+      QVERIFY(about->lbLicense->isVisible());
       QTest::mouseClick(about->lbWebSite, Qt::LeftButton);
       QTest::keyClick(about, Qt::Key_Escape);
     });
