@@ -23,8 +23,8 @@ constexpr double MadToSigma = 1.4826;
 // One usable measured pixel: finite, non-negative value.
 struct TPoint {
   int Index;
-  double X;      // delay, fsec
-  double Value;  // getValue
+  double X;            // delay, fsec
+  double Value;        // getValue
   double Sensitivity;  // AmpF x AmpI x Transmission: counts per unit value
   int Signal;
   float Transmission;
@@ -80,8 +80,7 @@ bool Solve(std::array<std::array<double, N>, N> a, std::array<double, N> b,
 // (NaN without a degree of freedom).
 template <size_t N, typename Basis>
 bool LeastSquares(const std::vector<double> &xs, const std::vector<double> &ys, Basis basis,
-                  std::array<double, N> &params, double *lastError = nullptr,
-                  double minSigma = 0) {
+                  std::array<double, N> &params, double *lastError = nullptr, double minSigma = 0) {
   std::array<std::array<double, N>, N> a{};
   std::array<double, N> b{};
   for (size_t i = 0; i < xs.size(); ++i) {
@@ -130,8 +129,12 @@ TPeakFit FitGaussian(const TFitData &d, double factor) {
   std::vector<double> u(d.X.size());
   for (size_t i = 0; i < u.size(); ++i) u[i] = d.X[i] / d.Scale;
   std::array<double, 3> p{};
-  if (!LeastSquares<3>(u, d.Y, [](size_t, double x) { return std::array<double, 3>{1, x, x * x}; },
-                       p))
+  if (!LeastSquares<3>(
+          u, d.Y,
+          [](size_t, double x) {
+            return std::array<double, 3>{1, x, x * x};
+          },
+          p))
     return fit;
   const double a = p[0], b = p[1], c = p[2];
   if (!(c < 0)) return fit;
@@ -270,8 +273,10 @@ std::optional<TJump> StitchJump(const std::vector<TPoint> &pts, size_t k) {
     std::array<double, 4> p{};
     if (LeastSquares<4>(
             xs, ys,
-            [&](size_t i, double x) { return std::array<double, 4>{1, x, x * x, side[i]}; }, p,
-            &jump.Error, rounding) &&
+            [&](size_t i, double x) {
+              return std::array<double, 4>{1, x, x * x, side[i]};
+            },
+            p, &jump.Error, rounding) &&
         std::isfinite(jump.Error)) {
       jump.Value = p[3];
       return jump;
@@ -280,8 +285,11 @@ std::optional<TJump> StitchJump(const std::vector<TPoint> &pts, size_t k) {
   }
   std::array<double, 3> p{};
   if (LeastSquares<3>(
-          xs, ys, [&](size_t i, double x) { return std::array<double, 3>{1, x, side[i]}; }, p,
-          &jump.Error, rounding) &&
+          xs, ys,
+          [&](size_t i, double x) {
+            return std::array<double, 3>{1, x, side[i]};
+          },
+          p, &jump.Error, rounding) &&
       std::isfinite(jump.Error)) {
     jump.Value = p[2];
     return jump;
@@ -433,8 +441,7 @@ void FindPulses(const std::vector<TPoint> &pts, double maxValue, double peakX, d
         const double own = pts[j].Value / maxValue - std::pow(10.0, baseLog(pts[j].X));
         if (own <= height / 2) {
           const TPoint &inner = pts[j - dir];
-          const double innerOwn =
-              inner.Value / maxValue - std::pow(10.0, baseLog(inner.X));
+          const double innerOwn = inner.Value / maxValue - std::pow(10.0, baseLog(inner.X));
           const double t = (innerOwn - height / 2) / (innerOwn - own);
           edge = inner.X + (pts[j].X - inner.X) * t;
           return true;
@@ -513,16 +520,17 @@ TPulseReport ComputePulseReport(const TProjectData &data, int zero, TCorrelation
       ++unusable;
       continue;
     }
-    pts.push_back({i, DelayOf(i, zero), v, sensitivity, p.Signal, p.Transmission,
-                   int(p.AmpF) * int(p.AmpI)});
+    pts.push_back(
+        {i, DelayOf(i, zero), v, sensitivity, p.Signal, p.Transmission, int(p.AmpF) * int(p.AmpI)});
     if (v > maxValue) {
       maxValue = v;
       peak = int(pts.size()) - 1;
     }
   }
   if (unusable)
-    report.Notes << QStringLiteral("%1 pixels hold no usable value (a transmission that is not "
-                                   "positive) and are left out.")
+    report.Notes << QStringLiteral(
+                        "%1 pixels hold no usable value (a transmission that is not "
+                        "positive) and are left out.")
                         .arg(unusable);
   if (report.Pixels == 0) {
     report.Notes << QStringLiteral("No pixel is measured: there is nothing to report.");
@@ -776,7 +784,7 @@ QString PulseReportText(const TPulseReport &r) {
              .arg(s.GainBefore)
              .arg(s.GainAfter)
              .arg(Fixed(s.Ratio, 3))
-             .arg(s.Warning ? "  CALIBRATION WARNING"
+             .arg(s.Warning                  ? "  CALIBRATION WARNING"
                   : s.Ratio && !s.Conclusive ? "  (uncertain)"
                                              : "");
   if (!r.Filters.isEmpty()) {
@@ -787,10 +795,11 @@ QString PulseReportText(const TPulseReport &r) {
                .arg(double(f.Transmission), 0, 'g', 4)
                .arg(f.Switches)
                .arg(Fixed(f.MedianRatio, 3))
-               .arg(f.SuggestedTransmission
-                        ? QString::number(*f.SuggestedTransmission, 'g', 4)
-                        : QStringLiteral("-"))
-               .arg(f.Reference ? "  (reference)" : f.Warning ? "  CALIBRATION WARNING" : "");
+               .arg(f.SuggestedTransmission ? QString::number(*f.SuggestedTransmission, 'g', 4)
+                                            : QStringLiteral("-"))
+               .arg(f.Reference ? "  (reference)"
+                    : f.Warning ? "  CALIBRATION WARNING"
+                                : "");
   }
   if (!r.Notes.isEmpty()) {
     t << "";

@@ -124,18 +124,18 @@ double DeconvolutionFactor(TCorrelationKind kind, bool sech2);
 
 struct TPeakFit {
   bool Valid = false;
-  double CenterFs = 0;     // delay under the zero position
-  double Height = 0;       // contrast of the fitted top (about 1)
-  double FwhmFs = 0;       // of the correlation curve
-  double DurationFs = 0;   // of the pulse: FwhmFs x the deconvolution factor
-  double Residual = 0;     // rms of the natural-log residuals
+  double CenterFs = 0;    // delay under the zero position
+  double Height = 0;      // contrast of the fitted top (about 1)
+  double FwhmFs = 0;      // of the correlation curve
+  double DurationFs = 0;  // of the pulse: FwhmFs x the deconvolution factor
+  double Residual = 0;    // rms of the natural-log residuals
   int Points = 0;
 };
 
 struct TSatellite {
-  bool Pre = false;              // before the main peak
-  double DelayFs = 0;            // from the main peak
-  double Contrast = 0;           // own height above the local background
+  bool Pre = false;     // before the main peak
+  double DelayFs = 0;   // from the main peak
+  double Contrast = 0;  // own height above the local background
   double BackgroundContrast = 0;
   std::optional<double> WidthFs;
   std::optional<double> GhostOf;  // DelayFs of the post-pulse it may mirror
@@ -145,10 +145,10 @@ struct TStitch {
   double DelayFs = 0;  // midway between the two pixels, under the zero position
   int IndexBefore = 0, IndexAfter = 0;
   float TransmissionBefore = 0, TransmissionAfter = 0;
-  int GainBefore = 0, GainAfter = 0;        // AmpF x AmpI
-  std::optional<double> Ratio;              // after / before; none with too few pixels
-  std::optional<double> Uncertainty;        // standard error of ln Ratio
-  bool Conclusive = false;                  // Uncertainty within StitchMaxError
+  int GainBefore = 0, GainAfter = 0;  // AmpF x AmpI
+  std::optional<double> Ratio;        // after / before; none with too few pixels
+  std::optional<double> Uncertainty;  // standard error of ln Ratio
+  bool Conclusive = false;            // Uncertainty within StitchMaxError
   bool Warning = false;
 };
 
@@ -170,8 +170,8 @@ struct TPulseReport {
   std::optional<double> Pedestal, PedestalSpread;
   int PedestalPixels = 0;
   std::optional<double> NoiseFloor, DynamicRangeDecades;
-  QList<TSatellite> Pulses;  // by delay
-  QList<TStitch> Stitches;   // by delay
+  QList<TSatellite> Pulses;     // by delay
+  QList<TStitch> Stitches;      // by delay
   QList<TFilterCheck> Filters;  // by falling transmission
   // What could not be determined and why, in English; a window passes each
   // through Translate.

@@ -74,7 +74,9 @@ struct TSimulatedProject {
   TProjectData Project;
 };
 
-std::string Describe(const TPulseReport &r) { return PulseReportText(r).toStdString(); }
+std::string Describe(const TPulseReport &r) {
+  return PulseReportText(r).toStdString();
+}
 
 // The project measured once for the tests that only read it.
 class SimulatedScan : public testing::Test {
