@@ -334,34 +334,42 @@ void CheckStitches(const std::vector<TPoint> &pts, TPulseReport &report) {
   }
   if (report.Stitches.isEmpty()) return;
 
-  // Corrections chained from the most transmissive filter: ln(true / given).
-  std::map<float, double> correction;
+  // Corrections ln(true / given) chained from the most transmissive filter,
+  // which is taken as right: a filter's correction is the median of what its
+  // switches to filters already known give, pass after pass until nothing
+  // new is learnt.
+  std::map<float, double> correction{{filters.front(), 0.0}};
+  for (bool learnt = true; learnt;) {
+    learnt = false;
+    for (float f : filters) {
+      if (correction.count(f)) continue;
+      std::vector<double> chained;
+      for (const auto &[key, jumps] : pairs) {
+        const auto strong = correction.find(key.first);
+        const auto weak = correction.find(key.second);
+        for (double j : jumps) {
+          if (key.second == f && strong != correction.end()) chained.push_back(strong->second + j);
+          if (key.first == f && weak != correction.end()) chained.push_back(weak->second - j);
+        }
+      }
+      if (chained.empty()) continue;
+      correction[f] = Median(chained);
+      learnt = true;
+    }
+  }
   for (size_t f = 0; f < filters.size(); ++f) {
     TFilterCheck check;
     check.Transmission = filters[f];
-    if (f == 0) {
-      check.Reference = true;
-      check.SuggestedTransmission = filters[f];
-      correction[filters[f]] = 0;
-      report.Filters.append(check);
-      continue;
-    }
-    std::vector<double> raw, chained;
-    for (const auto &[key, jumps] : pairs) {
-      if (key.second != filters[f]) continue;
-      const auto known = correction.find(key.first);
-      for (double j : jumps) {
-        raw.push_back(j);
-        if (known != correction.end()) chained.push_back(known->second + j);
-      }
-    }
+    check.Reference = f == 0;
+    std::vector<double> raw;
+    for (const auto &[key, jumps] : pairs)
+      if (key.second == filters[f]) raw.insert(raw.end(), jumps.begin(), jumps.end());
     check.Switches = int(raw.size());
     if (!raw.empty()) check.MedianRatio = std::exp(Median(raw));
-    if (!chained.empty()) {
-      const double c = Median(chained);
-      correction[filters[f]] = c;
-      check.SuggestedTransmission = double(filters[f]) * std::exp(c);
-      check.Warning = std::abs(std::exp(c) - 1) > L::StitchTolerance;
+    const auto c = correction.find(filters[f]);
+    if (c != correction.end()) {
+      check.SuggestedTransmission = double(filters[f]) * std::exp(c->second);
+      check.Warning = std::abs(std::exp(c->second) - 1) > L::StitchTolerance;
     }
     report.Filters.append(check);
   }
@@ -616,6 +624,16 @@ TPulseReport ComputePulseReport(const TProjectData &data, int zero, TCorrelation
     }
   }
 
+  // Contrast needs a peak: a highest pixel that is not enclosed by the data
+  // may be the foot of a peak outside the scan.
+  if (!report.FwhmFs) {
+    report.Notes << QStringLiteral(
+        "Without a main peak inside the data there is no contrast: no noise floor, dynamic "
+        "range, pedestal or pre- and post-pulses.");
+    CheckStitches(pts, report);
+    return report;
+  }
+
   // Noise floor at the most sensitive setting used.
   {
     double best = 0;
@@ -632,7 +650,12 @@ TPulseReport ComputePulseReport(const TProjectData &data, int zero, TCorrelation
       previous = &p;
     }
     double sigma = 1;
-    if (diffs.size() >= 4) sigma = std::max(1.0, MadToSigma * Median(diffs) / std::sqrt(2.0));
+    if (diffs.size() >= 4)
+      sigma = std::max(1.0, MadToSigma * Median(diffs) / std::sqrt(2.0));
+    else
+      report.Notes << QStringLiteral(
+          "Too few neighbouring pixels at the most sensitive setting to measure the "
+          "converter's scatter: the noise floor assumes one count.");
     report.NoiseFloor = sigma / best / maxValue;
     report.DynamicRangeDecades = -std::log10(*report.NoiseFloor);
   }

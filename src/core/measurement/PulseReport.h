@@ -40,6 +40,14 @@ class TProjectData;
 //   when the operator says so (Gaussian 0.707, sech^2 0.648). The factors hold
 //   for those ideal shapes only; a chirped or structured pulse has none.
 //
+// Without a main peak that falls to half maximum on both sides within the data
+// (no pixel measured, a flat curve, a peak at the edge of the scan) the highest
+// pixel may be the foot of a peak outside the scan: the figures relative to the
+// peak (pedestal, noise floor, dynamic range, pulses) are left undetermined.
+// Stitching does not depend on the peak and is always checked. Pixels whose
+// value is not a finite non-negative number (a damaged file) are left out.
+// Every undetermined figure comes with a note that says why.
+//
 // Pedestal
 //   The median contrast of the measured pixels at least PedestalMinDistanceFs
 //   from the main peak on either side (pixels within PulseBaselineOuter widths
