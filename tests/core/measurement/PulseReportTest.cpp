@@ -214,3 +214,4 @@ TEST(PulseReportSimulated, AWrongFilterTransmissionIsFoundAndItsTrueValueSuggest
   }
   EXPECT_TRUE(found);
 }
+
