@@ -387,8 +387,10 @@ TWindowFit Window(const std::vector<TPoint> &pts, const std::vector<double> &log
                   double to, double peakX, double exclusion) {
   TWindowFit w;
   std::vector<double> xs;
-  for (size_t j = 0; j < pts.size(); ++j) {
-    if (pts[j].X < from || pts[j].X > to) continue;
+  // The pixels are in delay order: only the window's own pixels are visited.
+  const auto first = std::lower_bound(pts.begin(), pts.end(), from,
+                                      [](const TPoint &p, double x) { return p.X < x; });
+  for (size_t j = size_t(first - pts.begin()); j < pts.size() && pts[j].X <= to; ++j) {
     if (std::abs(pts[j].X - peakX) <= exclusion || !std::isfinite(logs[j])) continue;
     xs.push_back(pts[j].X);
     w.Logs.push_back(logs[j]);
