@@ -20,7 +20,7 @@ class TProjectData;
 //   PeakPositionFs and FwhmFs are the chart's own figures, unchanged: the delay
 //   of the highest pixel and the half-maximum width interpolated between the
 //   pixels around half of that highest value. The highest pixel sits on top of
-//   its noise, so that width comes out a few per cent short on noisy data.
+//   its noise, so that width comes out short on noisy data (little averaging).
 //   The fits take the measured pixels around the peak whose contrast is at
 //   least FitFraction, walking out from the highest pixel until the first pixel
 //   below it on each side (unmeasured positions are skipped). A side that never
@@ -99,13 +99,16 @@ class TProjectData;
 //   a switch on sharp structure (the foot of a pulse, the top of the peak) or
 //   with few pixels comes out uncertain. A conclusive switch (uncertainty up to
 //   StitchMaxError) whose ratio is off 1 by more than StitchTolerance is a
-//   calibration warning. Per filter, the conclusive ratios of its switches to a more
-//   transmissive filter (value behind this filter over value behind the other)
-//   give its median ratio; chained from the most transmissive filter the scan
-//   used, which is taken as right, they give the transmission the data
-//   suggest. Gains are taken as exact. The converter's dark reading, when the
-//   signal shift does not remove it, lifts small readings and shows as a
-//   mismatch of a few per cent at switches to a small reading.
+//   calibration warning. Per filter, the conclusive ratios of its switches to a
+//   more transmissive filter (value behind this filter over value behind the
+//   other) give its median ratio. The transmission the data suggest is chained
+//   from the most transmissive filter the scan used, which is taken as right:
+//   a filter's correction is the median of what its conclusive switches to
+//   filters already corrected give, pass after pass. Gains are taken as exact.
+//   Limits: a real step of the curve that falls on a switch reads as a
+//   mismatch; the converter's dark reading, when the signal shift does not
+//   remove it, lifts small readings and shows as a mismatch of several per cent
+//   (about 8 % for 4 counts at a reading of 50) at switches to a small reading.
 struct TPulseReportLimits {
   static constexpr double FitFraction = 0.2;
   static constexpr int FitMinPoints = 5;
