@@ -8,7 +8,8 @@
 #include "app/Messages.h"
 
 namespace {
-const char *const MainUsage = "Usage: veltravor-cli <command> [options] (info, export, scan)";
+const char *const MainUsage =
+    "Usage: veltravor-cli <command> [options] (info, export, report, scan)";
 
 void PrintMainHelp() {
   Out(MainUsage);
@@ -16,6 +17,9 @@ void PrintMainHelp() {
   Out("Commands:");
   Out("  info [--json] FILE.vtp     what a project file holds and its analysis");
   Out("  export FILE.vtp OUT.dat    the file's curve as an ASCII table");
+  Out("  report [--json] [--autocorrelation] FILE.vtp");
+  Out("                             the pulse report: fitted width and duration, pre- and");
+  Out("                             post-pulses, pedestal, noise floor, filter stitching");
   Out("  scan [options] -o FILE.vtp measure with the instrument and save a project file");
   Out("");
   Out("Options:");
@@ -48,6 +52,7 @@ int main(int argc, char **argv) {
     }
     if (command == "info") return RunInfo(args);
     if (command == "export") return RunExport(args);
+    if (command == "report") return RunReport(args);
     if (command == "scan") return RunScan(args);
     throw EUsageError(QString("unknown command \"%1\"").arg(command), MainUsage);
   } catch (const EUsageError &e) {

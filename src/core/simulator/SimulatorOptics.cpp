@@ -12,6 +12,11 @@ constexpr double PrePulseHeight = 2e-5;
 constexpr double PrePulseDelayFs = -3300.0;
 constexpr double PostPulseHeight = 3e-3;
 constexpr double PostPulseDelayFs = 6700.0;
+// A third-order correlation shows a post-pulse of contrast e also as e^2 on the
+// opposite side of the main peak (the post-pulse's own second harmonic meets
+// the main pulse there).
+constexpr double MirrorArtefactHeight = PostPulseHeight * PostPulseHeight;
+constexpr double MirrorArtefactDelayFs = -PostPulseDelayFs;
 constexpr double PedestalHeight = 5e-9;
 constexpr double PedestalHalfWidthFs = 40000.0;
 
@@ -24,7 +29,8 @@ double Gaussian(double tau) {
 double RawCorrelation(double tau) {
   double c = Gaussian(tau) + WingHeight * std::exp(-std::abs(tau) / WingDecayFs) +
              PrePulseHeight * Gaussian(tau - PrePulseDelayFs) +
-             PostPulseHeight * Gaussian(tau - PostPulseDelayFs);
+             PostPulseHeight * Gaussian(tau - PostPulseDelayFs) +
+             MirrorArtefactHeight * Gaussian(tau - MirrorArtefactDelayFs);
   if (std::abs(tau) < PedestalHalfWidthFs) c += PedestalHeight;
   return c;
 }

@@ -37,8 +37,9 @@ inline constexpr int ConverterMax = 1023;
 // Delay of carriage position p, fs.
 double Delay(int carriagePosition, int zeroPosition);
 // Normalised cross-correlation at delay tau (fs), 1 at zero delay: main
-// Gaussian peak (250 fs FWHM), exponential wings, pre-pulse, post-pulse and
-// the pedestal within ±40 ps.
+// Gaussian peak (250 fs FWHM), exponential wings, pre-pulse, post-pulse, the
+// post-pulse's mirror artefact (its height squared, on the other side of the
+// peak) and the pedestal within ±40 ps.
 double Correlation(double tauFs);
 // Transmission of the wheel at any position (taken modulo one revolution);
 // 0 between filters.

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -144,6 +145,10 @@ TEST_F(Cli, BadInputGivesAClearMessageAndTheRightStatus) {
   } cases[] = {
       {{"info", Path("missing.vtp")}, 1, "missing.vtp"},
       {{"info", Path("cut.vtp")}, 1, "Stream read error."},
+      {{"report", Path("cut.vtp")}, 1, "Stream read error."},
+      {{"report", "--json", Path("missing.vtp")}, 1, "missing.vtp"},
+      {{"report", "--autocorr", Path("cut.vtp")}, 2, "unknown option"},
+      {{"report"}, 2, "Usage: veltravor-cli report"},
       {{"export", Path("cut.vtp"), Path("cut.dat")}, 1, "Stream read error."},
       {{"info", "--jsn", Path("cut.vtp")}, 2, "unknown option \"--jsn\""},
       {{"info"}, 2, "Usage: veltravor-cli info"},
@@ -165,7 +170,7 @@ TEST_F(Cli, BadInputGivesAClearMessageAndTheRightStatus) {
   EXPECT_FALSE(QFileInfo::exists(Path("cut.dat")));
   EXPECT_FALSE(QFileInfo::exists(Path("x.vtp")));
 
-  for (const char *command : {"info", "export", "scan"}) {
+  for (const char *command : {"info", "export", "report", "scan"}) {
     const TRun help = RunCli({command, "--help"});
     EXPECT_EQ(help.Status, 0);
     EXPECT_TRUE(help.Out.startsWith(QString("Usage: veltravor-cli ") + command))
@@ -264,4 +269,57 @@ TEST_F(Cli, InterruptStopsBetweenPointsAndSavesWhatWasMeasured) {
   const QJsonObject info = InfoJson(Path("stopped.vtp"));
   EXPECT_GT(info["pixels"].toInt(), 0);
   EXPECT_LT(info["pixels"].toInt(), 2401);
+}
+
+TEST_F(Cli, ReportOfASimulatedScan) {
+  const QProcessEnvironment machine = MachineAt(Path("machine"));
+  // The simulated instrument set up as an operator would: its calibration
+  // table, and the signal shift that removes its dark reading of 4 counts.
+  WriteAll(Path("machine/config/veltravor/veltravor-simulator.ini"),
+           "[General]\r\nfilterTable=1;0;0.0923;400;0.00871;800;0.000937;1200;8.93E-5;1600;"
+           "9.1E-6;2000;\r\nsignalShift=4\r\n");
+  const TRun scan = RunCli({"scan", "--simulator", "--speed", "0", "--seed", "3", "--home",
+                            "--from", "-10000", "--to", "10000", "--avg", "64", "-o",
+                            Path("pulse.vtp")},
+                           120000, machine);
+  ASSERT_EQ(scan.Status, 0) << scan.Err.toStdString();
+
+  const TRun json = RunCli({"report", "--json", Path("pulse.vtp")});
+  ASSERT_EQ(json.Status, 0) << json.Err.toStdString();
+  const QJsonObject r = QJsonDocument::fromJson(json.Out.toUtf8()).object();
+  ASSERT_FALSE(r.isEmpty()) << json.Out.toStdString();
+  EXPECT_NEAR(r["peakPositionFs"].toDouble(), 0, 20);
+  EXPECT_NEAR(r["fwhmFs"].toDouble(), 250, 15);
+  const QJsonObject gaussian = r["fit"]["gaussian"].toObject();
+  EXPECT_NEAR(gaussian["fwhmFs"].toDouble(), 250, 5);
+  EXPECT_NEAR(gaussian["durationFs"].toDouble(), 204, 5);
+  EXPECT_TRUE(gaussian["residual"].isDouble());
+  EXPECT_TRUE(r["fit"]["sech2"]["durationFs"].isDouble());
+  EXPECT_TRUE(r["pedestal"].isNull()) << "nothing far enough from the peak";
+  EXPECT_GT(r["dynamicRangeDecades"].toDouble(), 8);
+  EXPECT_FALSE(r["calibrationWarning"].toBool()) << json.Out.toStdString();
+
+  const QJsonArray pulses = r["pulses"].toArray();
+  ASSERT_EQ(pulses.size(), 3) << json.Out.toStdString();
+  const QJsonObject ghost = pulses[0].toObject(), pre = pulses[1].toObject(),
+                    post = pulses[2].toObject();
+  EXPECT_EQ(post["kind"].toString(), "post");
+  EXPECT_NEAR(post["delayFs"].toDouble(), 6700, 30);
+  EXPECT_TRUE(post["ghostOf"].isNull());
+  EXPECT_EQ(pre["kind"].toString(), "pre");
+  EXPECT_NEAR(pre["delayFs"].toDouble(), -3300, 30);
+  EXPECT_TRUE(pre["ghostOf"].isNull());
+  EXPECT_NEAR(ghost["delayFs"].toDouble(), -6700, 30);
+  EXPECT_EQ(ghost["ghostOf"].toDouble(), post["delayFs"].toDouble());
+  EXPECT_FALSE(r["stitches"].toArray().isEmpty());
+
+  const TRun autocorrelation = RunCli({"report", "--json", "--autocorrelation", Path("pulse.vtp")});
+  const QJsonObject a = QJsonDocument::fromJson(autocorrelation.Out.toUtf8()).object();
+  EXPECT_NEAR(a["fit"]["gaussian"]["durationFs"].toDouble(),
+              gaussian["fwhmFs"].toDouble() * 0.707, 0.01);
+
+  const TRun text = RunCli({"report", Path("pulse.vtp")});
+  ASSERT_EQ(text.Status, 0);
+  EXPECT_TRUE(text.Out.contains("possible artefact of the post-pulse")) << text.Out.toStdString();
+  EXPECT_TRUE(text.Out.contains("no pedestal")) << "says why";
 }

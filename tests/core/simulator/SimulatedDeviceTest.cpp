@@ -129,10 +129,13 @@ TEST(SimulatedDevice, RangedSweepRecoversTheCurveOverTenDecades) {
   }
 
   EXPECT_NEAR(curve[0], 1.0, 0.02);
-  // Pre-pulse: twice the wing alone at the mirror delay; post-pulse far above it.
+  // Pre-pulse: twice the wing alone at the mirror delay; post-pulse far above
+  // its mirror artefact, which stands at the post-pulse's height squared.
   EXPECT_GT(curve[-3300], 1.8 * curve[3300]);
   EXPECT_GT(curve[6700], 100 * curve[-6700]);
   EXPECT_NEAR(curve[6700], 3e-3, 3e-4);
+  EXPECT_NEAR(curve[-6700], 9e-6, 1.5e-6);
+  EXPECT_GT(curve[-6700], 10 * curve[-6000]) << "the artefact is a peak, not the wing";
   // Pedestal within ±40 ps, nothing beyond: more than ten decades below the peak.
   for (double tau : {-30000.0, -20000.0, 20000.0, 30000.0}) EXPECT_NEAR(curve[tau], 5e-9, 5e-10);
   for (double tau : {-60000.0, -50000.0, 50000.0, 60000.0}) EXPECT_LT(curve[tau], 1e-10 * curve[0]);
