@@ -31,6 +31,8 @@ constexpr int Margin = 4;  // the OK button's design left; twice that between bu
 
 TfmLanguageList::TfmLanguageList(QWidget *parent) : QDialog(parent) {
   setObjectName(QStringLiteral("fmLanguageList"));
+  // The latest instance is the open one; an earlier one comes back when it goes.
+  FPreviousInstance = fmLanguageList;
   fmLanguageList = this;
   CreateComponents();
   TranslateForm(this, true, true);
@@ -45,7 +47,7 @@ TfmLanguageList::TfmLanguageList(QWidget *parent) : QDialog(parent) {
 }
 
 TfmLanguageList::~TfmLanguageList() {
-  if (fmLanguageList == this) fmLanguageList = nullptr;
+  if (fmLanguageList == this) fmLanguageList = FPreviousInstance;
 }
 
 void TfmLanguageList::CreateComponents() {

@@ -40,6 +40,7 @@ class TfmLanguageList : public QDialog {
   void btOkClick();
 
  private:
+  TfmLanguageList *FPreviousInstance = nullptr;
   void CreateComponents();
   void EditLanguage(const QString &language);
 };

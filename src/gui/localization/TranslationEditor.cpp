@@ -158,6 +158,8 @@ bool TTranslationModel::setHeaderData(int section, Qt::Orientation orientation,
 TfmTranslationEditor::TfmTranslationEditor(const QString &language, QWidget *parent)
     : QDialog(parent), Language(language.trimmed()), Pairs(language) {
   setObjectName(QStringLiteral("fmTranslationEditor"));
+  // The latest instance is the open one; an earlier one comes back when it goes.
+  FPreviousInstance = fmTranslationEditor;
   fmTranslationEditor = this;
   CreateComponents();
   TranslateForm(this, true, true);
@@ -166,7 +168,7 @@ TfmTranslationEditor::TfmTranslationEditor(const QString &language, QWidget *par
 }
 
 TfmTranslationEditor::~TfmTranslationEditor() {
-  if (fmTranslationEditor == this) fmTranslationEditor = nullptr;
+  if (fmTranslationEditor == this) fmTranslationEditor = FPreviousInstance;
 }
 
 void TfmTranslationEditor::CreateComponents() {

@@ -100,6 +100,7 @@ class TfmTranslationEditor : public QDialog {
   QPushButton *btOk = nullptr, *btCancel = nullptr, *btApply = nullptr;
 
  private:
+  TfmTranslationEditor *FPreviousInstance = nullptr;
   void CreateComponents();
   void LoadPairs();
   // Writes an open cell editor into its record.

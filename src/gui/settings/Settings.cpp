@@ -147,13 +147,15 @@ bool ProjectRunning() {
 
 TfmSettings::TfmSettings(QWidget *parent) : QDialog(parent) {
   setObjectName(QStringLiteral("fmSettings"));
+  // The latest instance is the open one; an earlier one comes back when it goes.
+  FPreviousInstance = fmSettings;
   fmSettings = this;
   CreateComponents();
   FormCreate();
 }
 
 TfmSettings::~TfmSettings() {
-  if (fmSettings == this) fmSettings = nullptr;
+  if (fmSettings == this) fmSettings = FPreviousInstance;
 }
 
 void TfmSettings::CreateComponents() {

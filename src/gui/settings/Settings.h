@@ -65,6 +65,7 @@ class TfmSettings : public QDialog {
   bool eventFilter(QObject *watched, QEvent *event) override;
 
  private:
+  TfmSettings *FPreviousInstance = nullptr;
   void CreateComponents();
   void FormCreate();
   void LoadValues();
