@@ -275,6 +275,7 @@ void TfmTranslationEditor::LoadPairs() {
   } else {
     setWindowTitle(Translate(QStringLiteral("New language")));
   }
+  ShowCount();  // the editor's own texts are collected before the catalogue is written
   if (Translator) {
     // The catalogue file on disk gets every text collected so far; a failure
     // is shown and loading goes on with what the file holds.
