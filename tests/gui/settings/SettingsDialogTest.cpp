@@ -31,6 +31,7 @@
 #include "settings/Settings.h"
 #include "settings/SettingsStorage.h"
 #include "simulator/SimulatorLink.h"
+#include "windowpanel/WindowPanel.h"
 
 namespace {
 const TKeyPath General{"General"};
@@ -333,6 +334,7 @@ class SettingsDialogTest : public QObject {
     QCOMPARE(fm.grFilter->model()->headerData(1, Qt::Horizontal).toString(),
              QString("Пропускание, %"));
     QCOMPARE(log->windowTitle(), QString("Журнал событий"));
+    QCOMPARE(FMain->WindowPanel->MenuEntry(0)->text(), QString("Журнал событий"));
     QCOMPARE(StoredLanguage(), Russian);
     QVERIFY(FileLines(TPaths::SettingsFile()).contains("Language=" + Russian));
 
@@ -348,6 +350,7 @@ class SettingsDialogTest : public QObject {
     QCOMPARE(FMain->mnSettings->text(), QString("Settings"));
     QCOMPARE(FMain->mnFile->title(), QString("File"));
     QCOMPARE(log->windowTitle(), QString("Event log"));
+    QCOMPARE(FMain->WindowPanel->MenuEntry(0)->text(), QString("Event log"));
     QCOMPARE(fm.grFilter->model()->headerData(1, Qt::Horizontal).toString(),
              QString("Transmission, %"));
     TfmSettings third(FMain.get());
