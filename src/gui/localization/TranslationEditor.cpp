@@ -333,6 +333,8 @@ void TfmTranslationEditor::btOkClick() {
 }
 
 void TfmTranslationEditor::done(int result) {
+  // The placement is kept whatever the answer below.
+  SaveFormPlacement(this, PlacementSuffix);
   CommitEditor();
   if (Changed()) {
     switch (AskYesNoCancel(Translate(QStringLiteral("Save changes?")))) {
@@ -351,6 +353,5 @@ void TfmTranslationEditor::done(int result) {
         return;
     }
   }
-  SaveFormPlacement(this, PlacementSuffix);
   QDialog::done(result);
 }

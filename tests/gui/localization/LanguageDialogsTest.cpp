@@ -297,10 +297,9 @@ class LanguageDialogsTest : public QObject {
     QCOMPARE(BoxTexts(boxes), QStringList{"Save changes?"});
     QCOMPARE(finished.count(), closed ? 1 : 0);
     QCOMPARE(FileLines(LanguageFile("Deutsch")).contains("Settings<=>Einstellungen"), saved);
-    // The placement is kept when the window closes.
-    QCOMPARE(AppSettings->ReadInt({"Forms", "TfmTranslationEditorTfmTranslationEditor"}, "Width",
-                                  -1) > 0,
-             closed);
+    // The placement is kept in every case.
+    QVERIFY(AppSettings->ReadInt({"Forms", "TfmTranslationEditorTfmTranslationEditor"}, "Width",
+                                 -1) > 0);
   }
 };
 
