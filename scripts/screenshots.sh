@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Starts veltravor on a virtual X display and writes PNG screenshots of its
 # windows: the main window, its File, Device, Window and Help menus, the
-# about box, and the main window with the event log open (its button on the
-# window panel). Runs on the simulated instrument with throw-away settings, log and
+# about box, the main window with the event log open (its button on the
+# window panel), the settings dialog, and, in Russian, the main window with a
+# project window and the settings dialog. Runs on the simulated instrument with throw-away settings, log and
 # dictionaries in a temporary folder, so the operator's own files are never
 # touched.
 #
@@ -91,3 +92,40 @@ sleep 0.4
 xdotool key Up Return
 sleep 1
 shot_window "$main" main-log
+
+# The settings dialog: Device, then its item above Event log.
+xdotool mousemove --sync $((X + 65)) $((Y + 10)) click 1
+sleep 0.4
+xdotool key Up Up Return
+settings=$(timeout 10 xdotool search --sync --onlyvisible --name '^Settings$')
+settings=${settings%%$'\n'*}
+sleep 0.5
+shot_window "$settings" settings
+xdotool key Escape
+sleep 0.3
+
+# In Russian: the program again with the language stored, a new project open.
+kill "$app_pid" 2>/dev/null || true
+wait "$app_pid" 2>/dev/null || true
+app_pid=
+ini=$XDG_CONFIG_HOME/veltravor/veltravor-simulator.ini
+printf '[Settings]\r\nLanguage=Русский\r\n' >>"$ini"
+"$exe" --simulator >>"$work/program.log" 2>&1 &
+app_pid=$!
+main=$(timeout 20 xdotool search --sync --onlyvisible --name '^Veltravor')
+main=${main%%$'\n'*}
+sleep 1
+eval "$(xdotool getwindowgeometry --shell "$main")"
+xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus --sync "$main"
+xdotool mousemove --sync $((X + 65)) $((Y + 10)) click 1
+sleep 0.4
+xdotool key Up Up Return
+settings=$(timeout 10 xdotool search --sync --onlyvisible --name '^Настройки$')
+settings=${settings%%$'\n'*}
+sleep 0.5
+shot_window "$settings" settings-ru
+xdotool key Escape
+sleep 0.3
+xdotool key ctrl+n
+sleep 1
+shot_window "$main" main-project-ru

@@ -42,20 +42,28 @@ void TTranslator::SetLanguage(const QString &name) {
   std::unique_ptr<TDictionary> dictionary;
   if (trimmed.compare(BaseLanguage, Qt::CaseInsensitive) != 0) {
     dictionary = std::make_unique<TDictionary>(trimmed);
-    // The user's own copy wins over an installed one as a whole: both files
-    // of a language come from the same folder.
-    for (const QString &dir : FLanguageDirs) {
-      const QString base = dir + "/" + trimmed;
-      if (!QFileInfo::exists(base + ".lng") && !QFileInfo::exists(base + ".~lng")) continue;
-      dictionary->LoadFromFile(base + ".lng");
-      dictionary->LoadFromFile(base + ".~lng");
-      break;
+    const QString dir = LanguageFolder(trimmed);
+    if (!dir.isEmpty()) {
+      dictionary->LoadFromFile(dir + "/" + trimmed + ".lng");
+      dictionary->LoadFromFile(dir + "/" + trimmed + ".~lng");
     }
   }
   // Files are read before taking the lock, so a worker's Translate waits only
   // for the exchange.
   QMutexLocker lock(&FLock);
   FDictionary = std::move(dictionary);
+}
+
+QString TTranslator::LanguageFolder(const QString &name) const {
+  // The user's own copy wins over an installed one as a whole: both files of
+  // a language come from the same folder.
+  const QString trimmed = name.trimmed();
+  if (trimmed.isEmpty()) return {};
+  for (const QString &dir : FLanguageDirs) {
+    const QString base = dir + "/" + trimmed;
+    if (QFileInfo::exists(base + ".lng") || QFileInfo::exists(base + ".~lng")) return dir;
+  }
+  return {};
 }
 
 QString TTranslator::Language() const {

@@ -43,6 +43,12 @@ class TTranslator {
   // The selected language's name, or BaseLanguage.
   QString Language() const;
 
+  // The folder whose files SetLanguage reads for name (the first language
+  // folder holding "<name>.lng" or "<name>.~lng"), or an empty text.
+  QString LanguageFolder(const QString &name) const;
+  // The user's language folder, where dictionaries are written.
+  QString UserLanguageDir() const { return FLanguageDirs.value(0); }
+
   // Appends the name of every "*.lng" file of the language folders, each name
   // once, folders in order, files in the file system's order. Not sorted.
   void GetLanguages(QStringList &list) const;

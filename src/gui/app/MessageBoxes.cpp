@@ -1,6 +1,9 @@
 #include "app/MessageBoxes.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+
+#include "app/Messages.h"
 
 namespace {
 TMessageBoxHook &Hook() {
@@ -20,6 +23,18 @@ QMessageBox::StandardButton ShowMessageBox(QMessageBox::Icon icon, const QString
   const QString caption = QApplication::applicationDisplayName();
   if (Hook()) return Hook()({icon, caption, text, buttons});
   QMessageBox box(icon, caption, text, buttons, QApplication::activeWindow());
+  // The buttons speak the interface language like every other caption; in
+  // English they keep Qt's own texts with their mnemonics.
+  const std::pair<QMessageBox::StandardButton, QString> captions[] = {
+      {QMessageBox::Ok, QStringLiteral("OK")},
+      {QMessageBox::Yes, QStringLiteral("Yes")},
+      {QMessageBox::No, QStringLiteral("No")},
+      {QMessageBox::Cancel, QStringLiteral("Cancel")}};
+  for (const auto &[which, english] : captions) {
+    QAbstractButton *button = box.button(which);
+    const QString translated = button ? Translate(english) : english;
+    if (translated != english) button->setText(translated);
+  }
   // A cursor left busy by a failed operation must not hide the box's buttons.
   QApplication::setOverrideCursor(Qt::ArrowCursor);
   const auto answer = static_cast<QMessageBox::StandardButton>(box.exec());
