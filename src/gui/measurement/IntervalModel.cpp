@@ -17,8 +17,8 @@ int TIntervalModel::columnCount(const QModelIndex &parent) const {
   return parent.isValid() ? 0 : ColumnCount;
 }
 
-QVariant TIntervalModel::FieldValue(const std::optional<int> &field) {
-  return field ? QVariant(*field) : QVariant();
+QString TIntervalModel::FieldText(const std::optional<int> &field) {
+  return field ? QString::number(*field) : QString();
 }
 
 QVariant TIntervalModel::data(const QModelIndex &index, int role) const {
@@ -27,12 +27,11 @@ QVariant TIntervalModel::data(const QModelIndex &index, int role) const {
   if (role == Qt::TextAlignmentRole) return int(Qt::AlignRight | Qt::AlignVCenter);
   if (role != Qt::DisplayRole && role != Qt::EditRole) return {};
   switch (index.column()) {
+    // As text also for editing: a line editor lets the operator empty a field.
     case ColShift:
-      return role == Qt::EditRole ? FieldValue(row.Shift)
-                                  : (row.Shift ? QString::number(*row.Shift) : QString());
+      return FieldText(row.Shift);
     case ColStep:
-      return role == Qt::EditRole ? FieldValue(row.Step)
-                                  : (row.Step ? QString::number(*row.Step) : QString());
+      return FieldText(row.Step);
     case ColStepFs: {
       if (!row.StepFs) return QString();
       // Two decimals, no leading zero and no grouping.
@@ -60,10 +59,13 @@ bool TIntervalModel::setData(const QModelIndex &index, const QVariant &value, in
   const bool pending = index.row() >= FTable.Count();
   TIntervalRow row = pending ? *FPending : FTable.Row(index.row());
   (index.column() == ColShift ? row.Shift : row.Step) = field;
-  beginResetModel();
+  // The row count stays (an open row becomes a table row), so a layout
+  // change does: a reset here would pull the cell editor from under the view
+  // while it commits.
+  emit layoutAboutToBeChanged();
   if (pending) FPending.reset();
   const int posted = FTable.Post(row, pending ? -1 : index.row());
-  endResetModel();
+  emit layoutChanged();
   emit RowPosted(posted, index.column());
   return true;
 }
@@ -150,6 +152,8 @@ void TIntervalGrid::PostEditor() {
   if (state() != EditingState) return;
   if (QWidget *editor = indexWidget(currentIndex())) {
     commitData(editor);
-    closeEditor(editor, QAbstractItemDelegate::NoHint);
+    // The posted row may have moved the current cell, which closed the
+    // editor already.
+    if (state() == EditingState) closeEditor(editor, QAbstractItemDelegate::NoHint);
   }
 }

@@ -51,7 +51,7 @@ class TIntervalModel : public QAbstractTableModel {
   void RowPosted(int row, int column);
 
  private:
-  static QVariant FieldValue(const std::optional<int> &field);
+  static QString FieldText(const std::optional<int> &field);
   TIntervalTable &FTable;
   std::optional<TIntervalRow> FPending;
   QString FHeaders[ColumnCount];
