@@ -293,6 +293,19 @@ void TfmProject::CreateComponents() {
   connect(tbInterval, &TIntervalModel::RowPosted, this, &TfmProject::SelectIntervalRow);
   lbAdvancedMode->installEventFilter(this);
   lbStandardMode->installEventFilter(this);
+  for (QWidget *editor : std::initializer_list<QWidget *>{edLeft, edRight, edStep, edNote})
+    editor->installEventFilter(this);
+}
+
+// Whether key is the shortcut of one of the main window's commands.
+static bool IsCommandShortcut(const QKeyEvent *key) {
+  if (!fmMain) return false;
+  const QKeySequence pressed(key->keyCombination());
+  for (const QAction *action : fmMain->findChildren<QAction *>())
+    if (action->isEnabled() && !action->shortcut().isEmpty() &&
+        action->shortcut().matches(pressed) == QKeySequence::ExactMatch)
+      return true;
+  return false;
 }
 
 void TfmProject::FormCreate() {
@@ -413,6 +426,13 @@ void TfmProject::edNoteChange() {
 }
 
 bool TfmProject::eventFilter(QObject *watched, QEvent *event) {
+  // The editors claim some command keys for themselves on X11 (Ctrl+E moves
+  // to the end of the line): the main window's commands win.
+  if (event->type() == QEvent::ShortcutOverride &&
+      IsCommandShortcut(static_cast<QKeyEvent *>(event))) {
+    event->ignore();
+    return true;
+  }
   if (watched == lbAdvancedMode || watched == lbStandardMode) {
     bool activate = false;
     if (event->type() == QEvent::MouseButtonRelease)
