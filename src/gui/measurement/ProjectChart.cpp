@@ -1,9 +1,11 @@
 #include "measurement/ProjectChart.h"
 
 #include <qcustomplot.h>
+#include <QApplication>
 #include <QFrame>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -33,10 +35,21 @@ constexpr int MarkerSize = 3;  // pixels
 constexpr double LinearMax = 1.01;
 const QColor Navy(0, 0, 128);
 
+// A circle of MarkerSize pixels, drawn once: tens of thousands of markers
+// are blitted as a pixmap many times faster than drawn as ellipses.
 QCPScatterStyle MarkerStyle(int index) {
   const TSeriesStyle &s = SeriesStyles[index];
-  return QCPScatterStyle(QCPScatterStyle::ssCircle, s.Outline ? QPen(s.Marker) : QPen(Qt::NoPen),
-                         QBrush(s.Marker), MarkerSize);
+  const qreal ratio = qApp ? qApp->devicePixelRatio() : 1.0;
+  QPixmap pixmap(QSize(MarkerSize + 1, MarkerSize + 1) * ratio);
+  pixmap.setDevicePixelRatio(ratio);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(s.Outline ? QPen(s.Marker) : QPen(Qt::NoPen));
+  painter.setBrush(s.Marker);
+  painter.drawEllipse(QRectF(0.5, 0.5, MarkerSize, MarkerSize));
+  painter.end();
+  return QCPScatterStyle(pixmap);
 }
 
 QLabel *ReadoutLabel(const char *name, QWidget *parent) {
