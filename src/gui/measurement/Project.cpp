@@ -797,9 +797,9 @@ void TfmProject::SaveProject(const QString &fileName) {
 }
 
 void TfmProject::LoadProject(const QString &fileName) {
-  const TFileBytes bytes(fileName);
   qint64 deleted = 0;
   try {
+    const TFileBytes bytes(fileName);
     deleted = LoadProjectBytes(*FData, bytes.Data(), bytes.Size(), Zero());
   } catch (...) {
     // The window stays with what was read, named after the file but without
