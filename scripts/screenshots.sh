@@ -2,8 +2,10 @@
 # Starts veltravor on a virtual X display and writes PNG screenshots of its
 # windows: the main window, its File, Device, Window and Help menus, the
 # about box, the main window with the event log open (its button on the
-# window panel), the settings dialog, and, in Russian, the main window with a
-# project window and the settings dialog. Runs on the simulated instrument with throw-away settings, log and
+# window panel), a project window after a finished scan of the simulated
+# instrument, in log scale and in linear scale with the mouse read-out, the
+# settings dialog, and, in Russian, the main window with a project window and
+# the settings dialog. Runs on the simulated instrument with throw-away settings, log and
 # dictionaries in a temporary folder, so the operator's own files are never
 # touched.
 #
@@ -43,9 +45,11 @@ for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; slee
 export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_STATE_HOME=$work/state
 export XDG_CONFIG_DIRS=$work/etc XDG_RUNTIME_DIR=$work/runtime QT_QPA_PLATFORM=xcb
 mkdir -p "$XDG_CONFIG_HOME/veltravor" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-# Two recent projects so that the File menu shows its recent-file items; a
-# known carriage position and a filter table so that start-up asks nothing.
-printf '[General]\r\nCarriage=30000\r\nfilterTable=1;0;0.1;400;\r\nmruProjects=%s*%s*\r\n' \
+# Two recent projects so that the File menu shows its recent-file items; the
+# carriage where a new simulated instrument stands and its filter table, so
+# that start-up asks nothing; the interval of the project scanned below.
+printf '[General]\r\nCarriage=35000\r\nfilterTable=%s\r\nmruProjects=%s*%s*\r\n[Forms  TfmProject]\r\nedLeft=-10000\r\nedRight=10000\r\nedStep=2\r\n' \
+  "1;0;0.0923;400;0.00871;800;0.000937;1200;8.93E-5;1600;9.1E-6;2000;" \
   "/home/lab/measurements/2026/autocorrelator/run-14.vtp" "/home/lab/measurements/reference.vtp" \
   >"$XDG_CONFIG_HOME/veltravor/veltravor-simulator.ini"
 
@@ -92,6 +96,26 @@ sleep 0.4
 xdotool key Up Return
 sleep 1
 shot_window "$main" main-log
+
+# A new project (Ctrl+N) scanned to its end (F8): it opens over the log
+# window and fills the MDI area, its side panel at the right edge.
+xdotool windowfocus --sync "$main"
+xdotool key ctrl+n
+sleep 1
+xdotool key F8
+sleep 8
+xdotool mousemove --sync $((X + WIDTH / 2)) $((Y + HEIGHT - 5))
+sleep 0.3
+shot_window "$main" project-log
+# Linear scale: the "Log. scale" box in the side panel's View group; then the
+# pointer on the curve's flank shows the read-out.
+xdotool mousemove --sync $((X + WIDTH - 115)) $((Y + 292)) click 1
+sleep 0.5
+xdotool mousemove --sync $((X + 370)) $((Y + 450))
+sleep 0.2
+xdotool mousemove --sync $((X + 372)) $((Y + 450))
+sleep 0.5
+shot_window "$main" project-linear
 
 # The settings dialog: Device, then its item above Event log.
 xdotool mousemove --sync $((X + 65)) $((Y + 10)) click 1

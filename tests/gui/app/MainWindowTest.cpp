@@ -31,6 +31,8 @@
 #include "localization/Dictionary.h"
 #include "localization/FormTranslation.h"
 #include "localization/Translator.h"
+#include "measurement/ProjectData.h"
+#include "measurement/ProjectFile.h"
 #include "settings/SettingsStorage.h"
 #include "windowpanel/WindowPanel.h"
 
@@ -372,9 +374,11 @@ class MainWindowTest : public QObject {
   void recentItemsFollowTheListAndAGoneFileIsReported() {
     QTemporaryDir dir;
     const QString kept = dir.path() + "/kept.vtp";
-    QFile file(kept);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.close();
+    {
+      // A readable (empty) project: opening it raises nothing.
+      TProjectData empty;
+      SaveProject(empty, kept);
+    }
     const QString gone = dir.path() + "/gone & lost.vtp";
     Start();
     FMain->AddToRecent(kept);
