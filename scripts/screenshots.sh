@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Starts veltravor on a virtual X display and writes PNG screenshots of its
 # windows: the main window, its File, Device, Window and Help menus, the
-# about box, and the main window with the event log open (its button on the
-# window panel). Runs on the simulated instrument with throw-away settings, log and
+# about box, the main window with the event log open (its button on the
+# window panel), and the adjustment window after a series of 100 values.
+# Runs on the simulated instrument with throw-away settings, log and
 # dictionaries in a temporary folder, so the operator's own files are never
 # touched.
 #
@@ -91,3 +92,13 @@ sleep 0.4
 xdotool key Up Return
 sleep 1
 shot_window "$main" main-log
+
+# The adjustment window after a series of 100 values (its design quantity):
+# Device, then Adjustment (Down skips the disabled Stop), then Start (F8).
+xdotool mousemove --sync $((X + 65)) $((Y + 10)) click 1
+sleep 0.4
+xdotool key Down Down Down Return
+sleep 1
+xdotool key F8
+sleep 3
+shot_window "$main" adjustment
