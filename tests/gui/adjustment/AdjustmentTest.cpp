@@ -140,11 +140,12 @@ class AdjustmentTest : public QObject {
   TSimulatorLink *FLink = nullptr;
   std::unique_ptr<QWidget> FProjectHolder;
 
-  void Start(const TSimulatorFaults &faults = {}) {
+  // speed: the simulated instrument's time scale, 0 = every answer at once.
+  void Start(const TSimulatorFaults &faults = {}, double speed = 0) {
     TStartOptions options;
-    options.CreateLink = [this, faults](const QString &) {
+    options.CreateLink = [this, faults, speed](const QString &) {
       TSimulatorConfig config;
-      config.Speed = 0;
+      config.Speed = speed;
       config.KeepState = false;
       config.Carriage = StartCarriage;
       config.Wheel = 0;
@@ -255,6 +256,14 @@ class AdjustmentTest : public QObject {
                              "pnSignal", "lbCurrentSignal", "lbSignal", "lbMeasurement", "Chart"})
       QVERIFY2(fm->findChild<QWidget *>(name), name);
     QCOMPARE(fm->SpeedButton4->toolTip(), QString("Shift carriage to final limit"));
+
+    // Coming back to the window shows the device anew.
+    FMain->mnLog->trigger();
+    QVERIFY(FMain->ActiveChild() != fm);
+    Device->CarriagePosition = 31200;
+    TWindowPanel::ShowForm(fm);
+    QCOMPARE(FMain->ActiveChild(), fm);
+    QCOMPARE(fm->btDLPos->text(), QString("31200"));
   }
 
   void theDelayIsShownInWholeFemtosecondsFromTheZeroPosition_data() {
@@ -828,6 +837,21 @@ class AdjustmentTest : public QObject {
     QCOMPARE(OpenWindows->Count(), 0);
     // The main window closes too: nothing of the series holds it.
     QVERIFY(FMain->close());
+  }
+
+  void aSlowSeriesTakesStopBetweenTwoValues() {
+    // Real time, 32 pulses a value: each value takes the instrument 32 ms.
+    Start({}, 1.0);
+    AppSettings->AddParam({"General"}, "avgNum", 32);
+    TfmAdjustment *fm = Open();
+    TBoxes boxes;
+    fm->edQuantity->setValue(1000);
+    const QList<int> seen = RunSeries(fm, [&](int count) {
+      if (count == 2) FMain->mnStop->trigger();
+    });
+    QVERIFY(boxes.Requests.isEmpty());
+    QCOMPARE(fm->SampleCount, 2);
+    for (int i = 1; i < seen.size(); ++i) QVERIFY(seen[i] - seen[i - 1] <= 1);
   }
 
   void theMainWindowStaysWhileASeriesRuns() {
