@@ -54,6 +54,7 @@ const TKeyPath General{QStringLiteral("General")};
 
 constexpr int LimitSteps = 100000;  // more than either motor can run: a shift to its limit
 constexpr int DesignQuantity = 100;
+constexpr int ReplotInterval = 40;  // ms: the chart follows a series at 25 pictures a second
 // Room left of a caption in pnSignal, and between a caption and its value.
 constexpr int SignalMinLeft = 16;
 constexpr int SignalValueGap = 40;
@@ -187,6 +188,17 @@ void TfmAdjustment::CreateComponents() {
   tmSeries->setSingleShot(true);
   tmSeries->setInterval(0);
   connect(tmSeries, &QTimer::timeout, this, &TfmAdjustment::tmSeriesTimer);
+
+  tmReplot = new QTimer(this);
+  tmReplot->setObjectName(QStringLiteral("tmReplot"));
+  tmReplot->setSingleShot(true);
+  tmReplot->setInterval(ReplotInterval);
+  connect(tmReplot, &QTimer::timeout, this, [this] {
+    if (!FChartDirty) return;
+    FChartDirty = false;
+    ReplotLater(Chart);
+    tmReplot->start();
+  });
 }
 
 QWidget *TfmAdjustment::CreateGainGroups() {
@@ -855,7 +867,14 @@ void TfmAdjustment::MeasureNext() {
   if (value >= 0 && value < TSampleSeries::BinCount)
     SetHistogramBin(Chart, value, FSeries.Bins()[value], FSeries.MaxBin());
   lbMeasurement->setText(QString::number(SampleCount));
-  ReplotLater(Chart);
+  // A fast series would spend most of its time drawing the chart: it is
+  // drawn at most every ReplotInterval ms, and once more when the values stop.
+  if (!tmReplot->isActive()) {
+    ReplotLater(Chart);
+    tmReplot->start();
+  } else {
+    FChartDirty = true;
+  }
 
   if (FSeries.Full())
     EndSeries();
@@ -865,6 +884,10 @@ void TfmAdjustment::MeasureNext() {
 
 void TfmAdjustment::EndSeries() {
   tmSeries->stop();
+  if (FChartDirty) {
+    FChartDirty = false;
+    ReplotLater(Chart);
+  }
   SetStartStop(false);
   Measuring = false;
 }

@@ -101,6 +101,7 @@ class TfmAdjustment : public QWidget {
   QCPGraph *Series1 = nullptr;
   QLabel *lbMeasurement = nullptr;
   QTimer *tmSeries = nullptr;
+  QTimer *tmReplot = nullptr;
 
   // Event handlers; each runs inside the central error guard.
   void rbAmpF1Click(QAbstractButton *button);
@@ -166,5 +167,6 @@ class TfmAdjustment : public QWidget {
   TSampleSeries FSeries;
   int FAvgNum = 1;
   int FShownAmpF = 0, FShownAmpI = 0;
+  bool FChartDirty = false;  // the chart shows fewer values than measured
   TFilterGridDelegate *FGridDelegate = nullptr;
 };
