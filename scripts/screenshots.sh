@@ -4,8 +4,9 @@
 # about box, the main window with the event log open (its button on the
 # window panel), a project window after a finished scan of the simulated
 # instrument, in log scale and in linear scale with the mouse read-out, the
-# settings dialog, and, in Russian, the main window with a project window and
-# the settings dialog. Runs on the simulated instrument with throw-away settings, log and
+# adjustment window after a series of 100 values, the settings dialog, and,
+# in Russian, the main window with a project window and the settings dialog.
+# Runs on the simulated instrument with throw-away settings, log and
 # dictionaries in a temporary folder, so the operator's own files are never
 # touched.
 #
@@ -116,6 +117,16 @@ sleep 0.2
 xdotool mousemove --sync $((X + 372)) $((Y + 450))
 sleep 0.5
 shot_window "$main" project-linear
+
+# The adjustment window after a series of 100 values (its design quantity):
+# Device, then Adjustment (Down skips the disabled Stop), then Start (F8).
+xdotool mousemove --sync $((X + 65)) $((Y + 10)) click 1
+sleep 0.4
+xdotool key Down Down Down Return
+sleep 1
+xdotool key F8
+sleep 3
+shot_window "$main" adjustment
 
 # The settings dialog: Device, then its item above Event log.
 xdotool mousemove --sync $((X + 65)) $((Y + 10)) click 1

@@ -15,6 +15,8 @@
 
 #include "../app/ShellTestSupport.h"
 #include "TestEnvironment.h"
+#include "adjustment/MoveFilter.h"
+#include "adjustment/MoveSM.h"
 #include "app/About.h"
 #include "app/Globals.h"
 #include "app/Main.h"
@@ -160,6 +162,8 @@ class RussianTranslationTest : public QObject {
     QCOMPARE(dialogs.Names, (QStringList{"fmSettings", "fmLanguageList", "fmTranslationEditor"}));
     { TfmAbout about(main.get()); }
     { TfmTranslationEditor existing(QStringLiteral("Русский"), main.get()); }
+    { TfmMoveSM carriage(main.get()); }
+    { TfmMoveFilter wheel(main.get()); }
     main->mnLog->trigger();
     main->mnNew->trigger();
     main->mnAdjustment->trigger();
