@@ -14,11 +14,16 @@ QString SimulatorSettingsFile();
 // The simulated carriage and wheel positions kept between runs, beside the
 // simulator's settings file.
 QString SimulatorStateFile();
-// /etc/xdg/veltravor/veltravor.ini: an administrator's defaults, loaded first
-// and never written. Empty when no such file exists.
+// /etc/xdg/veltravor/veltravor.ini: an administrator's defaults for the
+// instrument, loaded first and never written (not in simulator mode). Empty
+// when no such file exists.
 QString SystemSettingsFile();
-// ~/.local/state/veltravor/veltravor.log
+// ~/.local/state/veltravor/veltravor.log: the instrument's event log
 QString EventLogFile();
+// ~/.config/veltravor/veltravor-simulator.log: the simulated instrument's
+// event log, beside its settings file, so that simulated commands never mix
+// with the instrument's history.
+QString SimulatorEventLogFile();
 // ~/.local/share/veltravor/veltravor.lng
 QString CatalogueFile();
 // ~/.local/share/veltravor/LANGUAGE (the user's dictionaries; written here)

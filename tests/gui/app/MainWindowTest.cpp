@@ -14,8 +14,8 @@
 
 #include <memory>
 
-#include "ShellTestSupport.h"
 #include "ScriptedLink.h"
+#include "ShellTestSupport.h"
 #include "TestEnvironment.h"
 #include "app/About.h"
 #include "app/AppError.h"
@@ -63,6 +63,11 @@ QStringList ActionNames(const QList<QAction *> &actions) {
 class MainWindowTest : public QObject {
   Q_OBJECT
 
+  // The administrator's settings file as the test environment places it.
+  static QString SystemSettingsPath() {
+    return qEnvironmentVariable("XDG_CONFIG_DIRS") + "/veltravor/veltravor.ini";
+  }
+
   std::unique_ptr<TfmMain> FMain;
 
   void Start(const TStartOptions &options = {}) {
@@ -83,7 +88,8 @@ class MainWindowTest : public QObject {
 
   void init() {
     for (const QString &file : {TPaths::SettingsFile(), TPaths::SimulatorSettingsFile(),
-                                TPaths::EventLogFile()})
+                                TPaths::EventLogFile(), TPaths::SimulatorEventLogFile(),
+                                SystemSettingsPath(), TPaths::SettingsFile() + ".unreadable"})
       QFile::remove(file);
   }
   void cleanup() { FMain.reset(); }
@@ -116,10 +122,10 @@ class MainWindowTest : public QObject {
     QVERIFY(FMain->close());
     QVERIFY(!AppSettings && !OpenWindows && !Device && !Translator);
     const QStringList lines = FileLines(TPaths::SettingsFile());
-    QCOMPARE(Section(lines, "General"),
-             (QStringList{"Carriage=0", "Zero=30000", "period_delayLine=4", "period_filter=4",
-                          "filterTable=1;0;", "mruProjects=", "writeLogFile=False",
-                          "signalShift=0"}));
+    QCOMPARE(
+        Section(lines, "General"),
+        (QStringList{"Carriage=0", "Zero=30000", "period_delayLine=4", "period_filter=4",
+                     "filterTable=1;0;", "mruProjects=", "writeLogFile=False", "signalShift=0"}));
     QCOMPARE(Section(lines, "Forms  TfmMain").size(), 7);
     QVERIFY(QFile::exists(TPaths::EventLogFile()));
   }
@@ -156,6 +162,22 @@ class MainWindowTest : public QObject {
     QCOMPARE(FileLines(TPaths::EventLogFile()), (QStringList{"line 1", "line 2"}));
   }
 
+  void aSettingsFileReadInPartIsKeptAndTheProgramStarts() {
+    const QStringList written{"[General]",     "Zero=31000", "[ ]",
+                              "signalShift=9", "[Settings]", "Language=English"};
+    WriteSettings(TPaths::SettingsFile(), written);
+    TBoxRecorder boxes;
+    Start();
+    QCOMPARE(Device->ZeroPosition, 31000);
+    QCOMPARE(Device->SignalShift, 0);  // after the bad header: not read
+    const QString copy = TPaths::SettingsFile() + ".unreadable";
+    QCOMPARE(boxes.Requests.size(), 1);
+    QVERIFY2(boxes.Requests[0].Text.contains(copy), qPrintable(boxes.Requests[0].Text));
+    QVERIFY(FMain->close());
+    QCOMPARE(FileLines(copy), written);
+    QVERIFY(FileLines(TPaths::SettingsFile()).contains("Zero=31000"));
+  }
+
   void simulatorRunsOnItsOwnSettingsFileAndTheEntryPicksTheLink() {
     WriteSettings(TPaths::SimulatorSettingsFile(), {"[General]", "port=/dev/ttyS7"});
     TStartOptions options;
@@ -165,12 +187,25 @@ class MainWindowTest : public QObject {
       ports << port;
       return std::make_unique<TScriptedLink>();
     };
+    // The instrument's own history and an administrator's defaults for it.
+    QVERIFY(QDir().mkpath(QFileInfo(SystemSettingsPath()).path()));
+    WriteSettings(SystemSettingsPath(), {"[General]", "Zero=12345", "writeLogFile=True"});
+    QVERIFY(WriteTextLines(TPaths::EventLogFile(), {"instrument line"}));
+    QVERIFY(WriteTextLines(TPaths::SimulatorEventLogFile(), {"simulated line 1"}));
     Start(options);
     QCOMPARE(ports, QStringList{"/dev/ttyS7"});
     QCOMPARE(FMain->windowTitle(), QString("Veltravor [simulator]"));
+    QCOMPARE(Device->ZeroPosition, 30000);
+    QVERIFY(!Device->WriteLog);
+    QCOMPARE(Device->EventLog, QStringList{"simulated line 1"});
+    Device->EventLog << "simulated line 2";
     QVERIFY(FMain->close());
     QVERIFY(FileLines(TPaths::SimulatorSettingsFile()).contains("Zero=30000"));
     QVERIFY(!QFile::exists(TPaths::SettingsFile()));
+    QCOMPARE(FileLines(TPaths::SimulatorEventLogFile()),
+             (QStringList{"simulated line 1", "simulated line 2"}));
+    QCOMPARE(FileLines(TPaths::EventLogFile()), QStringList{"instrument line"});
+    QFile::remove(SystemSettingsPath());
 
     // A port named on the command line wins over the stored one.
     options.Port = "/dev/ttyUSB3";
@@ -270,9 +305,9 @@ class MainWindowTest : public QObject {
   void storedLanguageTranslatesCaptionsAndHintsAlike() {
     QDir().mkpath(TPaths::LanguageDir());
     const QString dictionary = TPaths::LanguageDir() + "/Deutsch.lng";
-    QVERIFY(WriteTextLines(dictionary, {"New<=>Neu", "Open...<=>\u00d6ffnen...",
-                                        "Event log<=>Protokoll", "Start<=>Starten",
-                                        "File<=>Datei"}));
+    QVERIFY(
+        WriteTextLines(dictionary, {"New<=>Neu", "Open...<=>\u00d6ffnen...",
+                                    "Event log<=>Protokoll", "Start<=>Starten", "File<=>Datei"}));
     WriteSettings(TPaths::SettingsFile(), {"[Settings]", "Language=Deutsch"});
     Start();
     QFile::remove(dictionary);
@@ -280,11 +315,8 @@ class MainWindowTest : public QObject {
       QAction *action;
       const char *caption;
     } cases[] = {
-        {FMain->mnNew, "Neu"},
-        {FMain->mnOpen, "\u00d6ffnen..."},
-        {FMain->mnLog, "Protokoll"},
-        {FMain->mnStart, "Starten"},
-        {FMain->mnSave, "Save"},  // no translation: stays English
+        {FMain->mnNew, "Neu"},       {FMain->mnOpen, "\u00d6ffnen..."}, {FMain->mnLog, "Protokoll"},
+        {FMain->mnStart, "Starten"}, {FMain->mnSave, "Save"},  // no translation: stays English
     };
     for (const auto &c : cases) {
       QCOMPARE(c.action->text(), QString::fromUtf8(c.caption));
@@ -334,9 +366,9 @@ class MainWindowTest : public QObject {
       QCOMPARE(action->shortcut(), c.shortcut);
     }
     QCOMPARE(ActionNames(FMain->mnFile->actions()),
-             (QStringList{"mnNew", "mnOpen", "mnSave", "mnSaveAs", "-", "mnAddGraph",
-                          "mnDelGraph", "-", "mnCopy", "mnExport", "tbPrint", "-", "mnMRU1",
-                          "mnMRU2", "mnMRU3", "mnMRU4", "mnMRU5", "-", "mnExit"}));
+             (QStringList{"mnNew", "mnOpen", "mnSave", "mnSaveAs", "-", "mnAddGraph", "mnDelGraph",
+                          "-", "mnCopy", "mnExport", "tbPrint", "-", "mnMRU1", "mnMRU2", "mnMRU3",
+                          "mnMRU4", "mnMRU5", "-", "mnExit"}));
     QCOMPARE(ActionNames(FMain->mnDevice->actions()),
              (QStringList{"mnStart", "mnStop", "mnCentering", "-", "mnAdjustment", "mnSettings",
                           "-", "mnLog"}));
@@ -349,8 +381,8 @@ class MainWindowTest : public QObject {
                           "mnStart", "mnStop"}));
     for (QToolBar *bar : {FMain->mnFileBar, FMain->mnOperationBar}) {
       QCOMPARE(FMain->toolBarArea(bar), Qt::TopToolBarArea);
-      for (QAction *a : bar->actions()) QVERIFY2(a->isSeparator() || !a->icon().isNull(),
-                                                 qPrintable(a->objectName()));
+      for (QAction *a : bar->actions())
+        QVERIFY2(a->isSeparator() || !a->icon().isNull(), qPrintable(a->objectName()));
     }
     // Both bars share one row.
     QCOMPARE(FMain->mnFileBar->y(), FMain->mnOperationBar->y());
@@ -367,7 +399,8 @@ class MainWindowTest : public QObject {
       QCOMPARE(FMain->findChild<QLabel *>(QString("pnStatus%1").arg(i))->width(), widths[i]);
     // The window panel sits between the MDI area and the status bar.
     const QRect panel(FMain->WindowPanel->mapTo(FMain.get(), QPoint()), FMain->WindowPanel->size());
-    QVERIFY(panel.top() >= FMain->MdiArea->mapTo(FMain.get(), QPoint()).y() + FMain->MdiArea->height());
+    QVERIFY(panel.top() >=
+            FMain->MdiArea->mapTo(FMain.get(), QPoint()).y() + FMain->MdiArea->height());
     QCOMPARE(panel.height(), 29);
   }
 
@@ -406,8 +439,9 @@ class MainWindowTest : public QObject {
 
   void longRecentPathsAreShortenedInTheMiddle() {
     Start();
-    const QString path = "/home/operator/measurements/2026/december/autocorrelation/"
-                         "long-series/run-0042-final.vtp";
+    const QString path =
+        "/home/operator/measurements/2026/december/autocorrelation/"
+        "long-series/run-0042-final.vtp";
     FMain->AddToRecent(path);
     const QString caption = FMain->mnMRU[0]->text();
     QVERIFY(QFontMetrics(FMain->font()).horizontalAdvance(caption) <= 250);
@@ -485,8 +519,7 @@ class MainWindowTest : public QObject {
     for (const auto &r : boxes.Requests) QCOMPARE(r.Caption, QString("Veltravor"));
     QCOMPARE(boxes.Requests[0].Buttons, QMessageBox::Yes | QMessageBox::No);
     QCOMPARE(boxes.Requests[0].Icon, QMessageBox::Question);
-    QCOMPARE(boxes.Requests[2].Buttons,
-             QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    QCOMPARE(boxes.Requests[2].Buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     QCOMPARE(boxes.Requests[4].Icon, QMessageBox::Warning);
     QCOMPARE(boxes.Requests[4].Buttons, QMessageBox::Ok);
     QCOMPARE(boxes.Requests[5].Icon, QMessageBox::Critical);
@@ -531,9 +564,9 @@ class MainWindowTest : public QObject {
       TStartOptions options;
       QString output, error;
       const QString label = c.arguments.join(' ');
-      QCOMPARE(ParseCommandLine(QStringList{"/usr/bin/veltravor"} + c.arguments, options, output,
-                                error),
-               c.code);
+      QCOMPARE(
+          ParseCommandLine(QStringList{"/usr/bin/veltravor"} + c.arguments, options, output, error),
+          c.code);
       QVERIFY2(options.Simulator == c.simulator, qPrintable(label));
       QCOMPARE(options.Port, c.port);
       QVERIFY2(output.contains(c.outputPart) && (c.outputPart.isEmpty() == output.isEmpty()),
