@@ -471,9 +471,18 @@ class MainWindowTest : public QObject {
     QCOMPARE(subA->geometry(), QRect(0, 0, area.width(), area.height() / 2));
     QCOMPARE(subB->geometry().top(), area.height() / 2);
 
+    // Cascade: each window further right and down than the one before it,
+    // all of them inside the client area.
+    FMain->mnCascade->trigger();
+    QVERIFY(subB->geometry().left() > subA->geometry().left());
+    QVERIFY(subB->geometry().top() > subA->geometry().top());
+    for (QMdiSubWindow *sub : {subA, subB})
+      QVERIFY(QRect(QPoint(0, 0), area).contains(sub->geometry()));
+
     FMain->mnMinimize->trigger();
     QVERIFY(subA->isMinimized() && subB->isMinimized());
-    FMain->mnCascade->trigger();  // must not fail on minimized windows
+    FMain->mnCascade->trigger();  // minimized windows stay as they are
+    QVERIFY(subA->isMinimized() && subB->isMinimized());
   }
 
   void aboutBoxShowsVersionAndOpensTheWebSite() {
