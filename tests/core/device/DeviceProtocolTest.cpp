@@ -456,3 +456,38 @@ TEST_F(DeviceProtocol, GainStepsHalveAndDoubleTheTotal) {
 }
 
 }  // namespace
+
+TEST(DeviceReadTimeout, EveryAnswerButTheFinalShiftAnswerAllowsThirtySeconds) {
+  // A carriage move that stops short (acknowledgements, final answer, the two
+  // read-backs of the steps not made), then a measurement (two bytes). One
+  // answer at a time comes late; the final shift answer has its own ten minutes.
+  const char *const answers[] = {"first acknowledgement", "second acknowledgement",
+                                 "third acknowledgement", "high read-back",
+                                 "low read-back",         "measurement low byte",
+                                 "measurement high byte"};
+  for (int late = 0; late < 7; ++late) {
+    for (const qint64 delay : {qint64(30000), qint64(30001)}) {
+      const auto d = [&](int answer) { return answer == late ? delay : 0; };
+      TScriptedLink link;
+      TDevice device(&link, &link.Clock);
+      device.Opened = true;
+      link.Expect({0x21, 0x00, 0x64, 15})
+          .Reply({1}, d(0))
+          .Reply({1}, d(1))
+          .Reply({1}, d(2))
+          .Reply({16}, 599000)
+          .Expect({1})
+          .Reply({0}, d(3))
+          .Expect({1})
+          .Reply({40}, d(4));
+      const QString shift = ErrorOf([&] { device.ShiftMotor(0, 100); });
+      link.Expect({0x50}).Reply({0x34}, d(5)).Expect({1}).Reply({0x02}, d(6));
+      const QString measure = shift.isEmpty() ? ErrorOf([&] { device.Measure(1); }) : QString();
+      const QString error = shift.isEmpty() ? measure : shift;
+      EXPECT_EQ(error, delay > 30000 ? "Timeout error." : "") << answers[late] << " " << delay;
+      if (delay == 30000) {
+        EXPECT_EQ(device.CarriagePosition, 60) << answers[late];
+      }
+    }
+  }
+}
