@@ -143,6 +143,32 @@ TEST(ProjectFile, ReadsEveryTextAndNumberForm) {
   EXPECT_EQ(d.Note, QString::fromUtf8("строка"));
 }
 
+TEST(ProjectFile, NoteLinesAreSeparatedByCrLfInTheFileBytes) {
+  // The note starts at byte 11 of a project with small interval values and
+  // no table: tag 0x0C, a 4-byte length, the text.
+  const struct {
+    const char *note;
+    QByteArray bytes;
+  } cases[] = {
+      {"a\nb", QByteArray("a\r\nb")},
+      {"a\r\nb", QByteArray("a\r\nb")},
+      {"a\rb", QByteArray("a\r\nb")},
+      {"\n\nc\n", QByteArray("\r\n\r\nc\r\n")},
+  };
+  for (const auto &c : cases) {
+    TProjectData d;
+    FillExample(d);
+    d.Note = c.note;
+    const QByteArray file = EncodeProject(d);
+    const qint32 length = qint32(c.bytes.size());
+    EXPECT_EQ(file.mid(11, 5 + length).toHex(' '),
+              (QByteArray("\x0c", 1) + QByteArray(reinterpret_cast<const char *>(&length), 4) +
+               c.bytes)
+                  .toHex(' '))
+        << c.note;
+  }
+}
+
 TEST(ProjectFile, SaveAndLoadKeepIntervalTableNoteAndPixels) {
   TProjectData d;
   d.ZeroPosition = 30000;
