@@ -247,20 +247,28 @@ TEST(WorkingThread, AStopRequestEndsTheRunAfterThePointUnderWay) {
 
 TEST(WorkingThread, UnknownTransmissionLeavesThePixelUnwritten) {
   // Without a record at the wheel's home, the recovery move leaves the wheel
-  // at no calibrated filter; far from the peak nothing moves it on.
+  // at no calibrated filter; far from the peak nothing moves it on. The first
+  // point was measured by an earlier run: it keeps that measurement.
   TSimulatedRun run(4000);
   run.Dev->FilterTable.removeFirst();
   run.Dev->ShiftMotor(TDevice::MotorWheel, 7);
+  TPixel &earlier = run.Project.Pixels[5000];
+  earlier.Signal = 321;
+  earlier.Transmission = 0.0923f;
+  earlier.AmpF = 16;
+  earlier.AmpI = 4;
+  run.Project.PixelCount = 1;
   run.Plan(5000, 5010);
   run.Run();
   EXPECT_EQ(run.Worker->ErrorText, "Unknown filter transmission.");
   EXPECT_EQ(run.Dev->WheelPosition, 0);
-  EXPECT_EQ(run.Project.PixelCount, 0);
-  EXPECT_TRUE(run.Measured().isEmpty());
+  EXPECT_EQ(run.Project.PixelCount, 1);
+  EXPECT_EQ(run.Measured(), QList<int>{5000});
   const TPixel &p = run.Project.Pixels[5000];
-  EXPECT_EQ(p.Signal, 0);
-  EXPECT_EQ(p.AmpI, 0);
-  EXPECT_EQ(p.Transmission, 0);
+  EXPECT_EQ(p.Signal, 321);
+  EXPECT_EQ(p.Transmission, 0.0923f);
+  EXPECT_EQ(p.AmpF, 16);
+  EXPECT_EQ(p.AmpI, 4);
 }
 
 TEST(WorkingThread, ACorrectionTakesTheFilterFirstWhenTooStrongAndTheGainFirstWhenTooWeak) {
