@@ -87,9 +87,10 @@ class MainWindowTest : public QObject {
   void initTestCase() { QApplication::setApplicationDisplayName("Veltravor"); }
 
   void init() {
-    for (const QString &file : {TPaths::SettingsFile(), TPaths::SimulatorSettingsFile(),
-                                TPaths::EventLogFile(), TPaths::SimulatorEventLogFile(),
-                                SystemSettingsPath(), TPaths::SettingsFile() + ".unreadable"})
+    for (const QString &file :
+         {TPaths::SettingsFile(), TPaths::SimulatorSettingsFile(), TPaths::EventLogFile(),
+          TPaths::SimulatorEventLogFile(), SystemSettingsPath(),
+          TPaths::SettingsFile() + ".unreadable", TPaths::CatalogueFile()})
       QFile::remove(file);
   }
   void cleanup() { FMain.reset(); }
@@ -126,8 +127,21 @@ class MainWindowTest : public QObject {
         Section(lines, "General"),
         (QStringList{"Carriage=0", "Zero=30000", "period_delayLine=4", "period_filter=4",
                      "filterTable=1;0;", "mruProjects=", "writeLogFile=False", "signalShift=0"}));
-    QCOMPARE(Section(lines, "Forms  TfmMain").size(), 7);
+    // The main window's placement, its keys in their order, under [Forms].
+    const qsizetype forms = lines.indexOf("[Forms]");
+    QVERIFY(forms >= 0);
+    QCOMPARE(lines.value(forms + 1), QString("[Forms  TfmMain]"));
+    QStringList keys;
+    for (const QString &line : Section(lines, "Forms  TfmMain")) keys << line.section('=', 0, 0);
+    QCOMPARE(keys, (QStringList{"Left", "Top", "Width", "Height", "State", "ScreenWidth",
+                                "ScreenHeight"}));
     QVERIFY(QFile::exists(TPaths::EventLogFile()));
+    // The translator wrote its catalogue, with the texts of the main window.
+    QFile catalogue(TPaths::CatalogueFile());
+    QVERIFY(catalogue.open(QIODevice::ReadOnly));
+    const QByteArray texts = catalogue.readAll();
+    for (const char *text : {"Event log", "Top-down", "About program"})
+      QVERIFY2(texts.contains(text), text);
   }
 
   void storedValuesAreReadAndMissingOrBrokenOnesFallBack() {
