@@ -10,11 +10,11 @@
 
 #include <thread>
 
+#include "ErrorOf.h"
 #include "QtPrinters.h"
 #include "app/AppError.h"
 #include "device/Device.h"
 #include "device/SerialPortLink.h"
-#include "ErrorOf.h"
 
 namespace {
 

@@ -161,10 +161,10 @@ TEST(ProjectFile, NoteLinesAreSeparatedByCrLfInTheFileBytes) {
     d.Note = c.note;
     const QByteArray file = EncodeProject(d);
     const qint32 length = qint32(c.bytes.size());
-    EXPECT_EQ(file.mid(11, 5 + length).toHex(' '),
-              (QByteArray("\x0c", 1) + QByteArray(reinterpret_cast<const char *>(&length), 4) +
-               c.bytes)
-                  .toHex(' '))
+    EXPECT_EQ(
+        file.mid(11, 5 + length).toHex(' '),
+        (QByteArray("\x0c", 1) + QByteArray(reinterpret_cast<const char *>(&length), 4) + c.bytes)
+            .toHex(' '))
         << c.note;
   }
 }
