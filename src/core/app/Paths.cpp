@@ -81,6 +81,14 @@ QString ManualDir() {
   const QString share = InstalledShareDir();
   if (!share.isEmpty() && QFileInfo(share + "/doc/veltravor").isDir())
     return share + "/doc/veltravor";
+  // Installed elsewhere: the system's data folders.
+  QString dirs = qEnvironmentVariable("XDG_DATA_DIRS");
+  if (dirs.isEmpty()) dirs = QStringLiteral("/usr/local/share:/usr/share");
+  for (const QString &dir : dirs.split(':', Qt::SkipEmptyParts)) {
+    if (!QDir::isAbsolutePath(dir)) continue;
+    const QString doc = QDir::cleanPath(dir) + "/doc/" + AppFolder;
+    if (QFileInfo(doc).isDir()) return doc;
+  }
   return QStringLiteral(VELTRAVOR_SOURCE_DIR) + "/doc";
 }
 }  // namespace TPaths

@@ -30,7 +30,8 @@ QString CatalogueFile();
 QString LanguageDir();
 // Every folder that holds dictionaries: the user's first, then the installed ones.
 QStringList LanguageDirs();
-// Folder of the user manuals: share/doc/veltravor when installed, the source
-// tree's doc/ when run from the build folder.
+// Folder of the user manuals: share/doc/veltravor beside the installed
+// program, else doc/veltravor in the first XDG data folder (XDG_DATA_DIRS)
+// that has one, else the source tree's doc/ (run from the build folder).
 QString ManualDir();
 }  // namespace TPaths

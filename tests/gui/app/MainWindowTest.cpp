@@ -499,6 +499,33 @@ class MainWindowTest : public QObject {
     QVERIFY(subA->isMinimized() && subB->isMinimized());
   }
 
+  void userManualOpensTheDocumentOfTheLanguage() {
+    const QString docs = TestRoot() + "/usr-share";
+    const QString folder = docs + "/doc/veltravor";
+    QVERIFY(QDir().mkpath(folder));
+    const QString english = folder + "/User manual.doc";
+    const QString russian = folder + QString::fromUtf8("/Руководство пользователя.doc");
+    for (const QString &file : {english, russian}) QVERIFY(WriteTextLines(file, {"manual"}));
+    const QByteArray previousDirs = qgetenv("XDG_DATA_DIRS");
+    qputenv("XDG_DATA_DIRS", docs.toUtf8());
+    QList<QUrl> opened;
+    const TOpenUrlHook previous = SetOpenUrlHook([&](const QUrl &url) { opened << url; });
+    const struct {
+      const char *language;
+      QString document;
+    } cases[] = {{"English", english}, {"Русский", russian}, {"Deutsch", english}};
+    for (const auto &c : cases) {
+      Start();
+      AppSettings->AddParam({"Settings"}, "Language", QString::fromUtf8(c.language));
+      opened.clear();
+      QTest::keyClick(FMain.get(), Qt::Key_F1);
+      QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(c.document)});
+      FMain.reset();
+    }
+    SetOpenUrlHook(previous);
+    qputenv("XDG_DATA_DIRS", previousDirs);
+  }
+
   void aboutBoxShowsVersionAndOpensTheWebSite() {
     Start();
     QList<QUrl> opened;
