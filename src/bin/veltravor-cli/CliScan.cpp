@@ -5,12 +5,12 @@
 #include <QFileInfo>
 #include <QReadLocker>
 
+#include <unistd.h>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <memory>
 #include <optional>
-#include <unistd.h>
 
 #include "Cli.h"
 #include "CliOptions.h"
@@ -39,7 +39,9 @@ const TKeyPath General{"General"};
 
 std::atomic<bool> StopRequested{false};
 
-extern "C" void OnStopSignal(int) { StopRequested = true; }
+extern "C" void OnStopSignal(int) {
+  StopRequested = true;
+}
 
 void PrintScanHelp() {
   Out(ScanUsage);
@@ -89,7 +91,8 @@ TScanOptions ReadOptions(const TParsedArgs &parsed) {
   o.Home = parsed.Flags.contains("--home");
   if (!parsed.Positional.isEmpty())
     throw EUsageError(QString("unexpected argument \"%1\"").arg(parsed.Positional[0]), usage);
-  if (!v.contains("-o")) throw EUsageError("the project file to write is missing (-o FILE.vtp)", usage);
+  if (!v.contains("-o"))
+    throw EUsageError("the project file to write is missing (-o FILE.vtp)", usage);
   o.Output = v["-o"];
   if (o.Simulator && v.contains("--port"))
     throw EUsageError("--port and --simulator exclude each other", usage);
@@ -101,9 +104,8 @@ TScanOptions ReadOptions(const TParsedArgs &parsed) {
     bool ok = false;
     o.Speed = v["--speed"].toDouble(&ok);
     if (!ok || !(o.Speed >= 0) || o.Speed > 1000)
-      throw EUsageError(QString("--speed wants a number from 0 to 1000, not \"%1\"")
-                            .arg(v["--speed"]),
-                        usage);
+      throw EUsageError(
+          QString("--speed wants a number from 0 to 1000, not \"%1\"").arg(v["--speed"]), usage);
   }
   o.Port = v.value("--port");
   const bool standard = v.contains("--from") || v.contains("--to") || v.contains("--step");
@@ -124,10 +126,11 @@ TScanOptions ReadOptions(const TParsedArgs &parsed) {
   return o;
 }
 
-// Settings as the program reads them at start: an administrator's defaults,
-// then the user's file; a missing file leaves the defaults.
-void LoadSettings(TSettingsStorage &settings, const QString &fileName) {
-  const QString system = TPaths::SystemSettingsFile();
+// Settings as the program reads them at start: an administrator's defaults
+// (for the instrument only), then the user's file; a missing file leaves the
+// defaults. A file the store cannot read whole is kept beside it.
+void LoadSettings(TSettingsStorage &settings, const QString &fileName, bool simulator) {
+  const QString system = simulator ? QString() : TPaths::SystemSettingsFile();
   if (!system.isEmpty()) {
     try {
       settings.Load(system);
@@ -136,7 +139,7 @@ void LoadSettings(TSettingsStorage &settings, const QString &fileName) {
   }
   settings.FileName = fileName;
   try {
-    settings.Load();
+    settings.LoadOwnFile();
   } catch (const std::exception &) {
   }
 }
@@ -160,7 +163,7 @@ void ApplyOverrides(TSettingsStorage &settings, const TScanOptions &o) {
 // What the program writes at exit: the device parameters (the carriage
 // position among them) into the settings file, read afresh so that the
 // thresholds given on the command line stay out of it, and the event log.
-void SaveDeviceState(TDevice &device, const QString &settingsFile) {
+void SaveDeviceState(TDevice &device, const QString &settingsFile, const QString &logFile) {
   TSettingsStorage fresh;
   fresh.FileName = settingsFile;
   try {
@@ -169,8 +172,8 @@ void SaveDeviceState(TDevice &device, const QString &settingsFile) {
   }
   StoreDeviceParams(device, fresh);
   fresh.Save();
-  if (!device.SaveEventLog(TPaths::EventLogFile()))
-    Err("veltravor-cli: the event log could not be written to " + TPaths::EventLogFile());
+  if (!device.SaveEventLog(logFile))
+    Err("veltravor-cli: the event log could not be written to " + logFile);
 }
 
 // Owns the global objects for the time of a scan, in the program's order.
@@ -189,11 +192,10 @@ struct TGlobals {
 }  // namespace
 
 int RunScan(const QStringList &args) {
-  const TParsedArgs parsed =
-      ParseArgs(args, {"--simulator", "--home"},
-                {"--seed", "--speed", "--port", "--from", "--to", "--step", "--table", "--avg",
-                 "--low", "--high", "-o"},
-                ScanUsage);
+  const TParsedArgs parsed = ParseArgs(args, {"--simulator", "--home"},
+                                       {"--seed", "--speed", "--port", "--from", "--to", "--step",
+                                        "--table", "--avg", "--low", "--high", "-o"},
+                                       ScanUsage);
   if (parsed.Help) {
     PrintScanHelp();
     return ExitOk;
@@ -208,8 +210,10 @@ int RunScan(const QStringList &args) {
     QString error;
     if (!EnsureSimulatorSettings(&error)) throw EAppError(error);
   }
-  const QString settingsFile = o.Simulator ? TPaths::SimulatorSettingsFile() : TPaths::SettingsFile();
-  LoadSettings(settings, settingsFile);
+  const QString settingsFile =
+      o.Simulator ? TPaths::SimulatorSettingsFile() : TPaths::SettingsFile();
+  const QString logFile = o.Simulator ? TPaths::SimulatorEventLogFile() : TPaths::EventLogFile();
+  LoadSettings(settings, settingsFile, o.Simulator);
   ApplyOverrides(settings, o);
 
   if (o.Simulator) {
@@ -218,14 +222,14 @@ int RunScan(const QStringList &args) {
     config.Seed = o.Seed;
     globals.Link = CreateSimulatorLink(config);
   } else {
-    globals.Link = std::make_unique<TSerialPortLink>(o.Port.isEmpty() ? ConfiguredPortPath(settings)
-                                                                      : o.Port);
+    globals.Link =
+        std::make_unique<TSerialPortLink>(o.Port.isEmpty() ? ConfiguredPortPath(settings) : o.Port);
   }
   globals.Dev = std::make_unique<TDevice>(globals.Link.get());
   TDevice &device = *globals.Dev;
   Device = &device;
   LoadDeviceParams(device, settings);
-  device.LoadEventLog(TPaths::EventLogFile());
+  device.LoadEventLog(logFile);
 
   // The plan first: a bad interval is reported before anything moves.
   TProjectData data;
@@ -259,7 +263,7 @@ int RunScan(const QStringList &args) {
     }
   } catch (const std::exception &) {
     // Nothing measured yet: no project file, but the log and positions are kept.
-    SaveDeviceState(device, settingsFile);
+    SaveDeviceState(device, settingsFile, logFile);
     throw;
   }
 
@@ -306,7 +310,7 @@ int RunScan(const QStringList &args) {
   } catch (const std::exception &e) {
     saveError = ExceptionMessage(e);
   }
-  SaveDeviceState(device, settingsFile);
+  SaveDeviceState(device, settingsFile, logFile);
 
   const int zero = device.ZeroPosition;
   Out(QString("Points measured: %1").arg(data.PixelCount));

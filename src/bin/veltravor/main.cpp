@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "app/AppIdentity.h"
 #include "app/CommandLine.h"
 #include "app/Main.h"
 #include "device/SerialPortLink.h"
@@ -23,9 +24,7 @@ int main(int argc, char **argv) {
   }
 
   QApplication app(argc, argv);
-  QApplication::setApplicationName("veltravor");
-  QApplication::setApplicationDisplayName("Veltravor");
-  QApplication::setApplicationVersion(VELTRAVOR_VERSION);
+  SetApplicationIdentity();
   // The one place that picks the link backend.
   if (options.Simulator) {
     // First start on the simulator: its settings file gets the simulated

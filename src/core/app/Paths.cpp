@@ -14,9 +14,15 @@ QString XdgHome(const char *variable, const QString &fallbackBelowHome) {
   return QDir::homePath() + "/" + fallbackBelowHome;
 }
 
-QString ConfigDir() { return XdgHome("XDG_CONFIG_HOME", ".config") + "/" + AppFolder; }
-QString DataDir() { return XdgHome("XDG_DATA_HOME", ".local/share") + "/" + AppFolder; }
-QString StateDir() { return XdgHome("XDG_STATE_HOME", ".local/state") + "/" + AppFolder; }
+QString ConfigDir() {
+  return XdgHome("XDG_CONFIG_HOME", ".config") + "/" + AppFolder;
+}
+QString DataDir() {
+  return XdgHome("XDG_DATA_HOME", ".local/share") + "/" + AppFolder;
+}
+QString StateDir() {
+  return XdgHome("XDG_STATE_HOME", ".local/state") + "/" + AppFolder;
+}
 
 // <prefix>/share when the executable is installed as <prefix>/bin/program.
 QString InstalledShareDir() {
@@ -28,9 +34,15 @@ QString InstalledShareDir() {
 }  // namespace
 
 namespace TPaths {
-QString SettingsFile() { return ConfigDir() + "/veltravor.ini"; }
-QString SimulatorSettingsFile() { return ConfigDir() + "/veltravor-simulator.ini"; }
-QString SimulatorStateFile() { return ConfigDir() + "/veltravor-simulator.state"; }
+QString SettingsFile() {
+  return ConfigDir() + "/veltravor.ini";
+}
+QString SimulatorSettingsFile() {
+  return ConfigDir() + "/veltravor-simulator.ini";
+}
+QString SimulatorStateFile() {
+  return ConfigDir() + "/veltravor-simulator.state";
+}
 
 QString SystemSettingsFile() {
   QString dirs = qEnvironmentVariable("XDG_CONFIG_DIRS");
@@ -42,9 +54,18 @@ QString SystemSettingsFile() {
   return {};
 }
 
-QString EventLogFile() { return StateDir() + "/veltravor.log"; }
-QString CatalogueFile() { return DataDir() + "/veltravor.lng"; }
-QString LanguageDir() { return DataDir() + "/LANGUAGE"; }
+QString EventLogFile() {
+  return StateDir() + "/veltravor.log";
+}
+QString SimulatorEventLogFile() {
+  return ConfigDir() + "/veltravor-simulator.log";
+}
+QString CatalogueFile() {
+  return DataDir() + "/veltravor.lng";
+}
+QString LanguageDir() {
+  return DataDir() + "/LANGUAGE";
+}
 
 QStringList LanguageDirs() {
   QStringList result{LanguageDir()};
@@ -60,6 +81,14 @@ QString ManualDir() {
   const QString share = InstalledShareDir();
   if (!share.isEmpty() && QFileInfo(share + "/doc/veltravor").isDir())
     return share + "/doc/veltravor";
+  // Installed elsewhere: the system's data folders.
+  QString dirs = qEnvironmentVariable("XDG_DATA_DIRS");
+  if (dirs.isEmpty()) dirs = QStringLiteral("/usr/local/share:/usr/share");
+  for (const QString &dir : dirs.split(':', Qt::SkipEmptyParts)) {
+    if (!QDir::isAbsolutePath(dir)) continue;
+    const QString doc = QDir::cleanPath(dir) + "/doc/" + AppFolder;
+    if (QFileInfo(doc).isDir()) return doc;
+  }
   return QStringLiteral(VELTRAVOR_SOURCE_DIR) + "/doc";
 }
 }  // namespace TPaths

@@ -16,7 +16,8 @@ QString RecentFilesText(const QStringList &files) {
   return text;
 }
 
-void AddToRecentList(QStringList &files, const QString &path) {
+bool AddToRecentList(QStringList &files, const QString &path) {
+  if (path.contains(u'*') || path.contains(u'\n') || path.contains(u'\r')) return false;
   for (qsizetype i = 0; i < files.size(); ++i) {
     if (files[i].compare(path, Qt::CaseInsensitive) == 0) {
       files.removeAt(i);
@@ -25,6 +26,7 @@ void AddToRecentList(QStringList &files, const QString &path) {
   }
   files.prepend(path);
   while (files.size() > MaxRecentFiles) files.removeLast();
+  return true;
 }
 
 bool RemoveFromRecentList(QStringList &files, const QString &path) {

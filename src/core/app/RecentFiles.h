@@ -18,8 +18,11 @@ QStringList ParseRecentFiles(const QString &text);
 QString RecentFilesText(const QStringList &files);
 
 // Moves path to the top: an entry equal to it without regard to letter case is
-// removed first, and the list is cut to MaxRecentFiles entries.
-void AddToRecentList(QStringList &files, const QString &path);
+// removed first, and the list is cut to MaxRecentFiles entries. A path the
+// stored text cannot hold is not added and the list stays as it was: one with
+// a "*" (it would split into two wrong entries) or a line break (the settings
+// file would turn it into a blank). Returns whether the path was added.
+bool AddToRecentList(QStringList &files, const QString &path);
 
 // Removes the first entry exactly equal to path (a recent item whose file is
 // gone). Returns whether an entry was removed.

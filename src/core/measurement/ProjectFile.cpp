@@ -33,11 +33,9 @@ enum : quint8 {
   TagUtf8String = 0x14,
 };
 
-// Smallest encoded pixel entry: five 2-byte values (tag + int8).
-constexpr qint64 MinPixelBytes = 10;
-constexpr qint64 MinRowBytes = 4;
-
-QString NativeName(const QString &fileName) { return QDir::toNativeSeparators(fileName); }
+QString NativeName(const QString &fileName) {
+  return QDir::toNativeSeparators(fileName);
+}
 
 QString FromFileLineBreaks(QString text) {
   text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
@@ -48,7 +46,9 @@ QString FromFileLineBreaks(QString text) {
 
 // ---------------------------------------------------------------- reading
 
-void TValueReader::InvalidValue() { throw EAppError(QString::fromLatin1(InvalidPropertyValue)); }
+void TValueReader::InvalidValue() {
+  throw EAppError(QString::fromLatin1(InvalidPropertyValue));
+}
 
 const char *TValueReader::Take(qint64 bytes) {
   if (bytes < 0 || bytes > Remaining()) throw EAppError(QString::fromLatin1(StreamReadError));
@@ -57,11 +57,8 @@ const char *TValueReader::Take(qint64 bytes) {
   return p;
 }
 
-quint8 TValueReader::ReadTag() { return quint8(*Take(1)); }
-
-void TValueReader::CheckCount(qint64 count, qint64 minBytes) const {
-  if (count > 0 && count > Remaining() / minBytes)
-    throw EAppError(QString::fromLatin1(StreamReadError));
+quint8 TValueReader::ReadTag() {
+  return quint8(*Take(1));
 }
 
 qint32 TValueReader::ReadInteger() {
@@ -204,16 +201,23 @@ void DecodeProject(const char *data, qint64 size,
   h.Step = r.ReadInteger();
   h.Right = r.ReadInteger();
   const qint32 rows = r.ReadInteger();
-  r.CheckCount(rows, MinRowBytes);
-  for (qint32 i = 0; i < rows; ++i) {
-    const qint32 shift = r.ReadInteger();
-    const qint32 step = r.ReadInteger();
-    h.Rows.append({shift, step});
+  // Counts are not trusted ahead: entries are read one by one, so a file cut
+  // short delivers every complete row and pixel before the cut, then raises.
+  // Nothing beyond the end is read, and a huge count costs no more than the
+  // bytes that are there.
+  try {
+    for (qint32 i = 0; i < rows; ++i) {
+      const qint32 shift = r.ReadInteger();
+      const qint32 step = r.ReadInteger();
+      h.Rows.append({shift, step});
+    }
+    h.Note = FromFileLineBreaks(r.ReadText());
+  } catch (...) {
+    onHeader(h);
+    throw;
   }
-  h.Note = FromFileLineBreaks(r.ReadText());
   onHeader(h);
   const qint32 pixels = r.ReadInteger();
-  r.CheckCount(pixels, MinPixelBytes);
   for (qint32 i = 0; i < pixels; ++i) {
     TStoredPixel p;
     p.Index = r.ReadInteger();
@@ -230,12 +234,12 @@ void DecodeProject(const char *data, qint64 size,
 TFileBytes::TFileBytes(const QString &fileName) {
   QFile file(fileName);
   if (!file.open(QIODevice::ReadOnly))
-    throw EAppError(
-        QStringLiteral("Cannot open file \"%1\". %2").arg(NativeName(fileName), file.errorString()));
+    throw EAppError(QStringLiteral("Cannot open file \"%1\". %2")
+                        .arg(NativeName(fileName), file.errorString()));
   FBytes = file.readAll();
   if (file.error() != QFileDevice::NoError)
-    throw EAppError(
-        QStringLiteral("Cannot read file \"%1\". %2").arg(NativeName(fileName), file.errorString()));
+    throw EAppError(QStringLiteral("Cannot read file \"%1\". %2")
+                        .arg(NativeName(fileName), file.errorString()));
 }
 
 void SaveProject(TProjectData &data, const QString &fileName) {

@@ -29,9 +29,6 @@ class TValueReader {
   qint32 ReadInteger();
   float ReadSingle();
   QString ReadText();
-  // Raises "Stream read error" unless count entries of at least minBytes
-  // bytes each can still follow. Negative counts are allowed (they mean none).
-  void CheckCount(qint64 count, qint64 minBytes) const;
   qint64 Remaining() const { return FSize - FPos; }
 
  private:
@@ -83,7 +80,10 @@ struct TProjectHeader {
 
 // Reads a whole project stream: the header, then calls onPixel for every
 // pixel entry in file order. Raises the two stream messages. onHeader runs
-// before the first pixel is read.
+// before the first pixel is read; in a stream cut inside the interval rows or
+// the note it runs before the error, with the complete rows read (and no
+// note), and in one cut inside the pixels every complete entry before the cut
+// reaches onPixel first.
 void DecodeProject(const char *data, qint64 size,
                    const std::function<void(const TProjectHeader &)> &onHeader,
                    const std::function<void(const TStoredPixel &)> &onPixel);

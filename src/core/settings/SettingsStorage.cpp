@@ -1,18 +1,22 @@
 #include "settings/SettingsStorage.h"
 
+#include <QFile>
 #include <QLocale>
 
 #include <cmath>
 #include <limits>
 
 #include "app/AppError.h"
+#include "app/Messages.h"
 #include "app/Notifier.h"
 #include "app/TextFile.h"
 
 namespace {
 const QString TwoSpaces = QStringLiteral("  ");
 
-QString MatchName(const QString &name) { return TSettingsStorage::NormalizeName(name).toLower(); }
+QString MatchName(const QString &name) {
+  return TSettingsStorage::NormalizeName(name).toLower();
+}
 
 // Raises the programming errors of a bad key path; operation names the caller.
 void CheckKeyPath(const TKeyPath &keyPath, const char *operation) {
@@ -85,7 +89,9 @@ void WriteKey(const TSettingsStorageKey *key, const QString &section, QStringLis
     WriteKey(child, section + TwoSpaces + TSettingsStorage::NormalizeName(child->Name), lines);
 }
 
-bool IsText(const QVariant &v) { return v.typeId() == QMetaType::QString; }
+bool IsText(const QVariant &v) {
+  return v.typeId() == QMetaType::QString;
+}
 
 bool TextToInt64(const QString &text, qint64 &result) {
   bool ok = false;
@@ -113,9 +119,13 @@ bool TextToFloat(const QString &text, double &result) {
 }
 }  // namespace
 
-TSettingsStorageKey::~TSettingsStorageKey() { qDeleteAll(SubKeys); }
+TSettingsStorageKey::~TSettingsStorageKey() {
+  qDeleteAll(SubKeys);
+}
 
-TSettingsStorage::~TSettingsStorage() { qDeleteAll(Keys); }
+TSettingsStorage::~TSettingsStorage() {
+  qDeleteAll(Keys);
+}
 
 QString TSettingsStorage::NormalizeName(const QString &name) {
   QString result;
@@ -269,6 +279,34 @@ void TSettingsStorage::Load(const QString &fileName) {
   QString error;
   if (!ReadTextLines(file, lines, &error)) throw EAppError(error);
   ReadFromLines(lines);
+}
+
+void TSettingsStorage::LoadOwnFile() {
+  QStringList lines;
+  QString error;
+  if (!ReadTextLines(FileName, lines, &error)) throw EAppError(error);
+  try {
+    ReadFromLines(lines);
+  } catch (const std::exception &) {
+    // The bytes as they are on disk, not the decoded lines.
+    QString copy = FileName + QStringLiteral(".unreadable");
+    for (int n = 2; QFile::exists(copy); ++n)
+      copy = FileName + QStringLiteral(".unreadable-%1").arg(n);
+    QFile source(FileName);
+    if (source.copy(copy)) {
+      FKeptCopy = copy;
+      NotifyWarning(TranslateFmt(
+          "The settings file \"%\" has a line that cannot be read; the lines after it are not "
+          "used. The file as it was is kept in \"%\".",
+          QStringList{FileName, copy}));
+    } else {
+      NotifyWarning(TranslateFmt(
+          "The settings file \"%\" has a line that cannot be read; the lines after it are not "
+          "used, and no copy of the file could be kept (%).",
+          QStringList{FileName, source.errorString()}));
+    }
+    throw;
+  }
 }
 
 bool TSettingsStorage::Save(const QString &fileName) const {

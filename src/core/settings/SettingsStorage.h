@@ -54,13 +54,21 @@ class TSettingsStorage {
   qint64 ReadInt64(const TKeyPath &keyPath, const QString &name, qint64 defaultValue) const;
   bool ReadBool(const TKeyPath &keyPath, const QString &name, bool defaultValue) const;
   double ReadFloat(const TKeyPath &keyPath, const QString &name, double defaultValue) const;
-  QString ReadText(const TKeyPath &keyPath, const QString &name,
-                   const QString &defaultValue) const;
+  QString ReadText(const TKeyPath &keyPath, const QString &name, const QString &defaultValue) const;
 
   // Reads the file (FileName when empty) into the tree without clearing it.
   // Raises EAppError when the file cannot be opened or read. UTF-8; a file
   // that is not valid UTF-8 is read as Windows-1251.
   void Load(const QString &fileName = QString());
+  // Load of FileName, the file the next Save rewrites. A header that ends the
+  // reading (a component of spaces only, written by hand) would make that
+  // Save drop every line after it; so the file is first copied beside itself,
+  // as FileName + ".unreadable" (numbered when that name is taken), and one
+  // NotifyWarning says where. Then raises like Load, and the caller goes on
+  // with what was read.
+  void LoadOwnFile();
+  // The copy LoadOwnFile kept, or empty.
+  QString KeptCopy() const { return FKeptCopy; }
   // Writes the tree (FileName when empty) through QSaveFile, UTF-8, CR LF.
   // Never raises: a failure leaves the old file intact and is reported with
   // NotifyWarning. Returns whether the file was written.
@@ -74,4 +82,7 @@ class TSettingsStorage {
 
   QList<TSettingsStorageKey *> Keys;
   QString FileName;
+
+ private:
+  QString FKeptCopy;
 };

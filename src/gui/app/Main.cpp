@@ -290,8 +290,9 @@ void TfmMain::FormCreate() {
 }
 
 void TfmMain::LoadSettingsFile() {
-  // Missing or unreadable files leave the defaults: nothing is shown.
-  const QString system = TPaths::SystemSettingsFile();
+  // Missing or unreadable files leave the defaults: nothing is shown. The
+  // administrator's defaults are for the instrument, not for the simulator.
+  const QString system = FOptions.Simulator ? QString() : TPaths::SystemSettingsFile();
   if (!system.isEmpty()) {
     try {
       AppSettings->Load(system);
@@ -301,7 +302,8 @@ void TfmMain::LoadSettingsFile() {
   AppSettings->FileName =
       FOptions.Simulator ? TPaths::SimulatorSettingsFile() : TPaths::SettingsFile();
   try {
-    AppSettings->Load();
+    // A file read only in part is kept beside it before a save rewrites it.
+    AppSettings->LoadOwnFile();
   } catch (const std::exception &) {
   }
 }
@@ -366,14 +368,18 @@ void TfmMain::ReadDeviceParams() {
   LoadDeviceParams(*Device, *AppSettings);
 }
 
+QString TfmMain::EventLogFile() const {
+  return FOptions.Simulator ? TPaths::SimulatorEventLogFile() : TPaths::EventLogFile();
+}
+
 void TfmMain::LoadEventLog() {
   // No log file yet: the log starts empty.
-  Device->LoadEventLog(TPaths::EventLogFile());
+  Device->LoadEventLog(EventLogFile());
 }
 
 void TfmMain::SaveEventLog() {
   // A log that cannot be written is not worth a box at shutdown.
-  if (Device) Device->SaveEventLog(TPaths::EventLogFile());
+  if (Device) Device->SaveEventLog(EventLogFile());
 }
 
 void TfmMain::DestroyDevice() {

@@ -148,6 +148,8 @@ class TfmMain : public QMainWindow {
   void LoadSettingsFile();
   void CreateDevice();
   void ReadDeviceParams();
+  // The event log file: the simulator keeps its own beside its settings.
+  QString EventLogFile() const;
   void LoadEventLog();
   void SaveEventLog();
   void DestroyDevice();

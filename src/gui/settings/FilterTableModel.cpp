@@ -54,7 +54,27 @@ void TFilterTableModel::Load(const TFilterRecords &device) {
   endResetModel();
 }
 
+void TFilterTableModel::PostPending() {
+  if (!IsEditing()) return;
+  if (FAppended && !FBuffer.Transmission && !FBuffer.Shift) {
+    Cancel();
+    return;
+  }
+  Post();
+}
+
+TFilterRecords TFilterTableModel::Store() {
+  PostPending();
+  return StoreFilterTable(PostedTable());
+}
+
 void TFilterTableModel::Check() {
+  try {
+    PostPending();
+  } catch (...) {
+    emit CurrentRowRequested(FEditRow);  // the row to correct, still in editing
+    throw;
+  }
   TFilterTable posted = PostedTable();
   try {
     CheckFilterTable(posted);
@@ -180,7 +200,8 @@ QVariant TFilterTableModel::data(const QModelIndex &index, int role) const {
       if (!row.Transmission) return QString();
       // The grid shows eight decimals; the editor gets every digit, since an
       // editor writes its text back even when the operator changed nothing.
-      return role == Qt::EditRole ? EditText(*row.Transmission) : TransmissionText(*row.Transmission);
+      return role == Qt::EditRole ? EditText(*row.Transmission)
+                                  : TransmissionText(*row.Transmission);
     case colShift:
       return row.Shift ? QString::number(*row.Shift) : QString();
     default:
@@ -232,9 +253,13 @@ Qt::ItemFlags TFilterTableModel::flags(const QModelIndex &index) const {
 QVariant TFilterTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
   switch (section) {
-    case colId: return QStringLiteral("  ");
-    case colTransmission: return Translate("Transmission, %");
-    case colShift: return Translate("Position");
-    default: return {};
+    case colId:
+      return QStringLiteral("  ");
+    case colTransmission:
+      return Translate("Transmission, %");
+    case colShift:
+      return Translate("Position");
+    default:
+      return {};
   }
 }

@@ -36,11 +36,13 @@ class TFilterTableModel : public QAbstractTableModel {
   // order. A record that breaks a rule raises its message after the rows
   // before it were loaded. Drops any edit in progress.
   void Load(const TFilterRecords &device);
-  // StoreFilterTable: the posted rows as device records (an edit still in
-  // progress is not included, nor a new row not yet posted: post it first).
-  TFilterRecords Store() const { return StoreFilterTable(PostedTable()); }
-  // CheckFilterTable over the posted rows. On a broken rule CurrentRow() is the
-  // row that broke it; CurrentRowRequested is emitted with it before raising.
+  // StoreFilterTable: the rows as device records. The row in editing is
+  // posted first, so that no edit is dropped (raises when it breaks a record
+  // rule; it stays in editing then); a new row left empty is dropped.
+  TFilterRecords Store();
+  // CheckFilterTable, after posting the row in editing as Store does. On a
+  // broken table rule CurrentRow() is the row that broke it;
+  // CurrentRowRequested is emitted with it before raising.
   void Check();
   int CurrentRow() const { return FTable.Current; }
   void SetCurrentRow(int row);
@@ -88,6 +90,9 @@ class TFilterTableModel : public QAbstractTableModel {
   // The data set without the empty placeholder of a new row in editing (always
   // the last row): what Store and Check work on.
   TFilterTable PostedTable() const;
+  // Posts the row in editing; a new row whose cells were never filled is
+  // cancelled instead, as a grid leaves an untouched new row.
+  void PostPending();
   // Sorts and renumbers the posted rows, keeping persistent indexes on their records.
   void Resort();
 

@@ -36,6 +36,7 @@ TEST(Paths, EveryWrittenFileLiesBelowTheXdgFoldersOfTheTests) {
       {TPaths::SettingsFile(), root + "/config/veltravor/veltravor.ini"},
       {TPaths::SimulatorSettingsFile(), root + "/config/veltravor/veltravor-simulator.ini"},
       {TPaths::EventLogFile(), root + "/state/veltravor/veltravor.log"},
+      {TPaths::SimulatorEventLogFile(), root + "/config/veltravor/veltravor-simulator.log"},
       {TPaths::CatalogueFile(), root + "/data/veltravor/veltravor.lng"},
       {TPaths::LanguageDir(), root + "/data/veltravor/LANGUAGE"},
   };

@@ -44,6 +44,21 @@ TEST(RecentFiles, AddingKeepsTheFiveMostRecentWithoutDuplicates) {
   EXPECT_EQ(files.count("/p/проект.vtp"), 0);
 }
 
+TEST(RecentFiles, APathTheTextFormCannotHoldIsNotAdded) {
+  // "*" and line breaks are legal in Linux file names, but "*" separates the
+  // stored entries and a line break would end the settings line.
+  const QStringList before{"/p/1.vtp", "/p/2.vtp"};
+  for (const char *path : {"/data/run*2.vtp", "/data/*", "/data/a\nb.vtp", "/data/a\rb.vtp"}) {
+    QStringList files = before;
+    EXPECT_FALSE(AddToRecentList(files, path)) << path;
+    EXPECT_EQ(files, before) << path;
+    EXPECT_EQ(ParseRecentFiles(RecentFilesText(files)), before) << path;
+  }
+  QStringList files = before;
+  EXPECT_TRUE(AddToRecentList(files, "/data/run 2 [final].vtp"));
+  EXPECT_EQ(files.first(), "/data/run 2 [final].vtp");
+}
+
 TEST(RecentFiles, AStoredListLongerThanFiveIsKeptUntilTheNextAdd) {
   QStringList files = ParseRecentFiles("1*2*3*4*5*6*7*");
   EXPECT_EQ(files.size(), 7);

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
+#include "ErrorOf.h"
 #include "QtPrinters.h"
 #include "ScriptedLink.h"
 #include "app/AppError.h"
 #include "device/Device.h"
-#include "ErrorOf.h"
 
 namespace {
 
@@ -38,9 +38,12 @@ TEST(DeviceLink, EveryStatusHasItsMessage) {
     uint32_t status;
     const char *message;
   } cases[] = {
-      {1, "Invalid handle."},         {2, "Device not found."},
-      {3, "Device is not opened."},   {4, "Input/output error."},
-      {5, "Insufficient resources."}, {6, "Invalid parameter."},
+      {1, "Invalid handle."},
+      {2, "Device not found."},
+      {3, "Device is not opened."},
+      {4, "Input/output error."},
+      {5, "Insufficient resources."},
+      {6, "Invalid parameter."},
       {7, "Device communication error 7."},
       {0xFFFFFFFF, "Device communication error 4294967295."},
   };
@@ -57,10 +60,16 @@ TEST(DeviceLink, InitializeOpensConfiguresHomesTheWheelAndGoesToTheFirstFilter) 
   device.WheelPosition = 1234;
   link.Expect({0x30, 0x04})
       // -100000 in two commands: -65535 completes, -34465 stops at home.
-      .Expect({0x27, 0xFF, 0xFF, 0x04}).Reply({1, 1, 1, 2})
-      .Expect({0x27, 0x86, 0xA1, 0x04}).Reply({1, 1, 1, 19})
-      .Expect({0x01}).Reply({0x03}).Expect({0x01}).Reply({0x20})
-      .Expect({0x25, 0x01, 0x90, 0x04}).Reply({1, 1, 1, 2});
+      .Expect({0x27, 0xFF, 0xFF, 0x04})
+      .Reply({1, 1, 1, 2})
+      .Expect({0x27, 0x86, 0xA1, 0x04})
+      .Reply({1, 1, 1, 19})
+      .Expect({0x01})
+      .Reply({0x03})
+      .Expect({0x01})
+      .Reply({0x20})
+      .Expect({0x25, 0x01, 0x90, 0x04})
+      .Reply({1, 1, 1, 2});
   device.Initialize();
   EXPECT_TRUE(link.Done()) << link.Problems().join(u'\n').toStdString();
   EXPECT_TRUE(device.Opened);
@@ -108,8 +117,8 @@ TEST_F(DeviceProtocol, WriteBytesSendsOneByteOrTwoInOneWrite) {
   device.WriteBytes(0x21);
   device.WriteBytes(0x30, 0);
   device.WriteBytes(0x30, 0x1FF);  // only the low byte of the second
-  EXPECT_EQ(link.Writes(), (QList<QByteArray>{Bytes({0x21}), Bytes({0x30, 0x00}),
-                                              Bytes({0x30, 0xFF})}));
+  EXPECT_EQ(link.Writes(),
+            (QList<QByteArray>{Bytes({0x21}), Bytes({0x30, 0x00}), Bytes({0x30, 0xFF})}));
   link.FailNext("ShortWrite", 1);
   EXPECT_EQ(ErrorOf([&] { device.WriteBytes(0x30, 4); }), "Write timeout error.");
   link.FailNext("Write", 4);
@@ -129,9 +138,13 @@ TEST(DeviceReadTimeout, TheTimeOutIsExactAndSurvivesTheTickWrap) {
     qint64 delay;
     bool timesOut;
   } cases[] = {
-      {0, 29999, false},          {0, 30000, false},          {0, 30001, true},
-      {0xFFFFFFFFu - 100, 30000, false}, {0xFFFFFFFFu - 100, 30001, true},
-      {0xFFFFFFFFu, 30000, false},       {0xFFFFFFFFu, 40000, true},
+      {0, 29999, false},
+      {0, 30000, false},
+      {0, 30001, true},
+      {0xFFFFFFFFu - 100, 30000, false},
+      {0xFFFFFFFFu - 100, 30001, true},
+      {0xFFFFFFFFu, 30000, false},
+      {0xFFFFFFFFu, 40000, true},
   };
   for (const auto &c : cases) {
     TFakeClock clock(c.clockStart);
@@ -180,9 +193,8 @@ TEST(DeviceClose, ClosesAnOpenLinkAndLogsEveryCall) {
   EXPECT_TRUE(device.Opened);
   device.Close();
   EXPECT_FALSE(device.Opened);
-  EXPECT_EQ(LogEntries(device),
-            (QStringList{"device closing\t", "device closing\t", "ERROR\tInput/output error.",
-                         "device closing\t"}));
+  EXPECT_EQ(LogEntries(device), (QStringList{"device closing\t", "device closing\t",
+                                             "ERROR\tInput/output error.", "device closing\t"}));
 }
 
 TEST(DeviceClose, DestroyingTheDeviceSwallowsACloseError) {
@@ -218,21 +230,23 @@ TEST_F(DeviceProtocol, AnInvalidGainPurgesSendsNothingAndKeepsTheGains) {
   device.AmpI = 4;
   EXPECT_EQ(ErrorOf([&] { device.SetGains(2, 4); }), "Incorrect level for Photo Amplifier: + 2");
   EXPECT_EQ(ErrorOf([&] { device.SetGains(1, 3); }), "Incorrect level for Input Amplifier: + 3");
-  EXPECT_EQ(ErrorOf([&] { device.SetGains(1, 128); }), "Incorrect level for Input Amplifier: + 128");
+  EXPECT_EQ(ErrorOf([&] { device.SetGains(1, 128); }),
+            "Incorrect level for Input Amplifier: + 128");
   EXPECT_TRUE(link.Written().isEmpty());
   EXPECT_EQ(link.Calls.count("Purge(3)"), 3);
   EXPECT_EQ(device.AmpF, 16);
   EXPECT_EQ(device.AmpI, 4);
   EXPECT_EQ(device.EventLog.size(), 6);
-  EXPECT_EQ(device.EventLog[1].section(u'\t', 1), "ERROR\tIncorrect level for Photo Amplifier: + 2");
+  EXPECT_EQ(device.EventLog[1].section(u'\t', 1),
+            "ERROR\tIncorrect level for Photo Amplifier: + 2");
 }
 
 TEST_F(DeviceProtocol, MeasureSendsTheRoundedExponentAndSubtractsTheShift) {
   const struct {
     int count;
     uint8_t command;
-  } cases[] = {{0, 0x50}, {1, 0x50}, {-5, 0x50}, {3, 0x52}, {5, 0x52},
-               {6, 0x53}, {100, 0x57}, {32768, 0x5F}};
+  } cases[] = {{0, 0x50}, {1, 0x50}, {-5, 0x50},  {3, 0x52},
+               {5, 0x52}, {6, 0x53}, {100, 0x57}, {32768, 0x5F}};
   for (const auto &c : cases) {
     link.Expect({c.command}).Reply({0x34}).Expect({0x01}).Reply({0x02});
     EXPECT_EQ(device.Measure(c.count), 0x234) << c.count;
@@ -335,7 +349,10 @@ TEST_F(DeviceProtocol, AnswerCodesOfAShift) {
     link.Expect({uint8_t(0x21 | (c.motor << 2) | (c.steps < 0 ? 2 : 0)), uint8_t(magnitude >> 8),
                  uint8_t(magnitude), 15})
         .Reply({1, 1, 1, c.answer})
-        .Expect({0x01}).Reply({0x00}).Expect({0x01}).Reply({120});
+        .Expect({0x01})
+        .Reply({0x00})
+        .Expect({0x01})
+        .Reply({120});
     EXPECT_EQ(device.ShiftMotor(c.motor, c.steps), c.result) << c.name;
     EXPECT_TRUE(link.Done()) << c.name << ": " << link.Problems().join(u'\n').toStdString();
     EXPECT_EQ(c.motor == 0 ? device.CarriagePosition : device.WheelPosition, c.positionAfter)
@@ -400,8 +417,8 @@ TEST(DeviceNotOpened, EveryCommandRefusesAndLogs) {
   EXPECT_EQ(LogEntries(device),
             (QStringList{"gain factors assignment\t16 x 64 = 1024", "ERROR\tDevice is not opened.",
                          "carriage shift\t0+100", "ERROR\tDevice is not opened.",
-                         "filter wheel shift\t0+0", "ERROR\tDevice is not opened.",
-                         "measurement\t", "ERROR\tDevice is not opened."}));
+                         "filter wheel shift\t0+0", "ERROR\tDevice is not opened.", "measurement\t",
+                         "ERROR\tDevice is not opened."}));
 }
 
 // --- filter and gain stepping ---------------------------------------------------------
@@ -435,7 +452,7 @@ TEST_F(DeviceProtocol, GainStepsHalveAndDoubleTheTotal) {
   // Going down from 16 x 64 and up from 1 x 1: the pairs met on the way.
   const QList<QPair<int, int>> down = {{16, 32}, {16, 16}, {16, 8}, {16, 4}, {16, 2},
                                        {16, 1},  {1, 8},   {1, 4},  {1, 2},  {1, 1}};
-  const QList<QPair<int, int>> up = {{1, 2},  {1, 4},  {1, 8},  {1, 16},  {1, 32},
+  const QList<QPair<int, int>> up = {{1, 2},  {1, 4},  {1, 8},   {1, 16},  {1, 32},
                                      {1, 64}, {16, 8}, {16, 16}, {16, 32}, {16, 64}};
   device.AmpF = 16;
   device.AmpI = 64;
@@ -456,3 +473,37 @@ TEST_F(DeviceProtocol, GainStepsHalveAndDoubleTheTotal) {
 }
 
 }  // namespace
+
+TEST(DeviceReadTimeout, EveryAnswerButTheFinalShiftAnswerAllowsThirtySeconds) {
+  // A carriage move that stops short (acknowledgements, final answer, the two
+  // read-backs of the steps not made), then a measurement (two bytes). One
+  // answer at a time comes late; the final shift answer has its own ten minutes.
+  const char *const answers[] = {
+      "first acknowledgement", "second acknowledgement", "third acknowledgement", "high read-back",
+      "low read-back",         "measurement low byte",   "measurement high byte"};
+  for (int late = 0; late < 7; ++late) {
+    for (const qint64 delay : {qint64(30000), qint64(30001)}) {
+      const auto d = [&](int answer) { return answer == late ? delay : 0; };
+      TScriptedLink link;
+      TDevice device(&link, &link.Clock);
+      device.Opened = true;
+      link.Expect({0x21, 0x00, 0x64, 15})
+          .Reply({1}, d(0))
+          .Reply({1}, d(1))
+          .Reply({1}, d(2))
+          .Reply({16}, 599000)
+          .Expect({1})
+          .Reply({0}, d(3))
+          .Expect({1})
+          .Reply({40}, d(4));
+      const QString shift = ErrorOf([&] { device.ShiftMotor(0, 100); });
+      link.Expect({0x50}).Reply({0x34}, d(5)).Expect({1}).Reply({0x02}, d(6));
+      const QString measure = shift.isEmpty() ? ErrorOf([&] { device.Measure(1); }) : QString();
+      const QString error = shift.isEmpty() ? measure : shift;
+      EXPECT_EQ(error, delay > 30000 ? "Timeout error." : "") << answers[late] << " " << delay;
+      if (delay == 30000) {
+        EXPECT_EQ(device.CarriagePosition, 60) << answers[late];
+      }
+    }
+  }
+}

@@ -10,11 +10,11 @@
 
 #include <thread>
 
+#include "ErrorOf.h"
 #include "QtPrinters.h"
 #include "app/AppError.h"
 #include "device/Device.h"
 #include "device/SerialPortLink.h"
-#include "ErrorOf.h"
 
 namespace {
 
@@ -134,16 +134,20 @@ TEST(SerialPortLink, AWaitingReadSleepsAndAWaitingByteComesAtOnce) {
   EXPECT_EQ(ErrorOf([&] { device.ReadByte(300); }), "Timeout error.");
   const qint64 waited = wall.elapsed();
   const double cpu = CpuSeconds() - cpu0;
+  // The read's own time-out ends it, not the driver's 30 s; the margin holds
+  // on a loaded machine.
   EXPECT_GE(waited, 300);
-  EXPECT_LT(waited, 600);
-  // Polling in 1 ms sleeps costs a few percent of a core at most.
-  EXPECT_LT(cpu, 0.25 * double(waited) / 1000) << cpu << " s of CPU in " << waited << " ms";
+  EXPECT_LT(waited, 5000);
+  // Polling in 1 ms sleeps costs a few percent of a core (bench/ReadWait
+  // prints the figure); a busy wait would take most of the wall time. Load
+  // from other processes only lowers this process's share.
+  EXPECT_LT(cpu, 0.5 * double(waited) / 1000) << cpu << " s of CPU in " << waited << " ms";
 
   pty.Send({0x42});
   ::usleep(20000);
   wall.restart();
   EXPECT_EQ(device.ReadByte(30000), 0x42);
-  EXPECT_LT(wall.elapsed(), 20);
+  EXPECT_LT(wall.elapsed(), 5000);  // at once, not after a time-out
 }
 
 TEST(SerialPortLink, ALostDeviceIsAnInputOutputError) {

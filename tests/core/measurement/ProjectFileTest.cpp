@@ -3,17 +3,27 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "MeasurementTestSupport.h"
 #include "app/AppError.h"
 #include "measurement/ProjectData.h"
 #include "measurement/ProjectFile.h"
-#include "MeasurementTestSupport.h"
 
 namespace {
 // Zero position 20000, interval -100..100 by 1, empty table and note, one
 // pixel at 20000: signal 512, transmission 0.5, gains 1 and 4.
 const QByteArray Example = QByteArray::fromHex(
-    "03204e" "029c" "0201" "0264" "0200" "0c00000000" "0201" "03204e" "030002" "0f0000003f"
-    "0201" "0204");
+    "03204e"
+    "029c"
+    "0201"
+    "0264"
+    "0200"
+    "0c00000000"
+    "0201"
+    "03204e"
+    "030002"
+    "0f0000003f"
+    "0201"
+    "0204");
 
 void FillExample(TProjectData &d) {
   d.ZeroPosition = 20000;
@@ -83,9 +93,9 @@ TEST(ProjectFile, IntegersTakeTheirShortestForm) {
   const struct {
     qint32 value;
     const char *hex;
-  } cases[] = {{0, "0200"},         {127, "027f"},         {-128, "0280"},
-               {128, "038000"},     {-129, "037fff"},      {32767, "03ff7f"},
-               {-32768, "030080"},  {32768, "0400800000"}, {-32769, "04ff7fffff"},
+  } cases[] = {{0, "0200"},          {127, "027f"},         {-128, "0280"},
+               {128, "038000"},      {-129, "037fff"},      {32767, "03ff7f"},
+               {-32768, "030080"},   {32768, "0400800000"}, {-32769, "04ff7fffff"},
                {70000, "0470110100"}};
   for (const auto &c : cases) {
     QByteArray out;
@@ -111,10 +121,10 @@ TEST(ProjectFile, ReadsEveryTextAndNumberForm) {
   for (const auto &t : texts) {
     TStreamBuilder b;
     b.Int8(0).Int8(-100).Int8(1).Int8(100).Int8(0).Raw(t.text(note).constData(),
-                                                         t.text(note).size());
+                                                       t.text(note).size());
     b.Int8(3);
-    b.Int8(10).Int8(100).Int8(1).Int8(1).Int8(1);             // single as int8
-    b.Int8(11).Int16(600).Int64(1).Int8(1).Int8(1);           // single as int64
+    b.Int8(10).Int8(100).Int8(1).Int8(1).Int8(1);            // single as int8
+    b.Int8(11).Int16(600).Int64(1).Int8(1).Int8(1);          // single as int64
     b.Int8(12).Int32(1000).Single(0.25f).Int8(16).Int8(64);  // single proper
     TProjectData d;
     EXPECT_EQ(LoadError(b.Bytes, d, 0), "");
@@ -133,6 +143,32 @@ TEST(ProjectFile, ReadsEveryTextAndNumberForm) {
   EXPECT_EQ(d.Note, QString::fromUtf8("строка"));
 }
 
+TEST(ProjectFile, NoteLinesAreSeparatedByCrLfInTheFileBytes) {
+  // The note starts at byte 11 of a project with small interval values and
+  // no table: tag 0x0C, a 4-byte length, the text.
+  const struct {
+    const char *note;
+    QByteArray bytes;
+  } cases[] = {
+      {"a\nb", QByteArray("a\r\nb")},
+      {"a\r\nb", QByteArray("a\r\nb")},
+      {"a\rb", QByteArray("a\r\nb")},
+      {"\n\nc\n", QByteArray("\r\n\r\nc\r\n")},
+  };
+  for (const auto &c : cases) {
+    TProjectData d;
+    FillExample(d);
+    d.Note = c.note;
+    const QByteArray file = EncodeProject(d);
+    const qint32 length = qint32(c.bytes.size());
+    EXPECT_EQ(
+        file.mid(11, 5 + length).toHex(' '),
+        (QByteArray("\x0c", 1) + QByteArray(reinterpret_cast<const char *>(&length), 4) + c.bytes)
+            .toHex(' '))
+        << c.note;
+  }
+}
+
 TEST(ProjectFile, SaveAndLoadKeepIntervalTableNoteAndPixels) {
   TProjectData d;
   d.ZeroPosition = 30000;
@@ -140,7 +176,7 @@ TEST(ProjectFile, SaveAndLoadKeepIntervalTableNoteAndPixels) {
   d.Right = 40000;
   d.Step = 300;
   d.Note = "first line\n\nthird line, ü";
-  d.Interval.Post({{}, 4, {}});   // empty shift: saved as 0
+  d.Interval.Post({{}, 4, {}});  // empty shift: saved as 0
   d.Interval.Post({-900, 2, {}});
   d.Interval.Post({500, {}, {}});  // empty step: saved as 0, read back empty
   for (int i = 0; i <= MaxPixel; i += 7) SetPixel(d, i, quint16(i % 1024), 0.0923f, 16, 8);
@@ -173,7 +209,8 @@ TEST(ProjectFile, LoadingMovesPixelsToTheCurrentZeroAndReportsThoseThatFallOff) 
   TStreamBuilder b;
   b.Int16(20000).Int8(0).Int8(1).Int8(1).Int8(0).LString("");
   b.Int8(5);
-  for (int index : {5, 99, 69900, 69950, 69999}) b.Int32(index).Int16(300).Single(1).Int8(1).Int8(1);
+  for (int index : {5, 99, 69900, 69950, 69999})
+    b.Int32(index).Int16(300).Single(1).Int8(1).Int8(1);
   {
     TWarningRecorder warnings;
     TProjectData d;
@@ -182,8 +219,9 @@ TEST(ProjectFile, LoadingMovesPixelsToTheCurrentZeroAndReportsThoseThatFallOff) 
     EXPECT_EQ(d.PixelCount, 3);
     EXPECT_TRUE(d.Pixels[105].Measured() && d.Pixels[199].Measured() && d.Pixels[70000].Measured());
     EXPECT_EQ(d.PeakIndex, 105);
-    EXPECT_EQ(warnings.Texts, QStringList(
-        "Some pixels (2) were deleted due to shift of delay line zero position."));
+    EXPECT_EQ(
+        warnings.Texts,
+        QStringList("Some pixels (2) were deleted due to shift of delay line zero position."));
   }
   {
     TWarningRecorder warnings;
@@ -218,8 +256,15 @@ TEST(ProjectFile, StoredValuesAreTakenAsStoredIncludingLaterDuplicates) {
 
 TEST(ProjectFile, DamagedFilesGiveTheStreamMessages) {
   const QByteArray tooMany = TStreamBuilder()
-                                 .Int8(0).Int8(0).Int8(1).Int8(1).Int8(0).LString("")
-                                 .Int32(0x7fffffff).Int8(1).Bytes;
+                                 .Int8(0)
+                                 .Int8(0)
+                                 .Int8(1)
+                                 .Int8(1)
+                                 .Int8(0)
+                                 .LString("")
+                                 .Int32(0x7fffffff)
+                                 .Int8(1)
+                                 .Bytes;
   const struct {
     const char *what;
     QByteArray bytes;
@@ -229,8 +274,7 @@ TEST(ProjectFile, DamagedFilesGiveTheStreamMessages) {
       {"cut after the note", Example.left(16), "Stream read error"},
       {"cut inside a value", Example.left(Example.size() - 1), "Stream read error"},
       {"unknown tag", QByteArray::fromHex("05"), "Invalid property value"},
-      {"int64 where an integer belongs", TStreamBuilder().Int64(0).Bytes,
-       "Invalid property value"},
+      {"int64 where an integer belongs", TStreamBuilder().Int64(0).Bytes, "Invalid property value"},
       {"number where the note belongs", Example.left(11) + QByteArray::fromHex("0200"),
        "Invalid property value"},
       {"text longer than the file", Example.left(11) + QByteArray::fromHex("0cffffff7f41"),
@@ -253,6 +297,58 @@ TEST(ProjectFile, DamagedFilesGiveTheStreamMessages) {
   EXPECT_EQ(d.Left, -100);
   EXPECT_EQ(d.PixelCount, 0);
   EXPECT_EQ(d.ZeroPosition, 20000);
+}
+
+TEST(ProjectFile, AFileCutShortKeepsEveryCompleteRowAndPixelBeforeTheCut) {
+  // Zero 0, interval 0..100 by 1, two table rows, note "n", three pixels;
+  // the device's zero is 10, so every pixel moves by 10.
+  TStreamBuilder head;
+  head.Int8(0).Int8(0).Int8(1).Int8(100).Int8(2);
+  const qsizetype firstRow = head.Bytes.size();
+  head.Int8(-100).Int8(1).Int8(100).Int8(0);
+  const qsizetype rowsEnd = head.Bytes.size();
+  head.LString("n").Int32(3);
+  TStreamBuilder pixels;
+  pixels.Int8(10).Int16(300).Single(0.5f).Int8(1).Int8(2);
+  pixels.Int8(11).Int16(400).Single(1).Int8(1).Int8(1);
+  const qsizetype twoPixels = pixels.Bytes.size();
+  pixels.Int8(12).Int16(500).Single(1).Int8(1).Int8(1);
+  const QByteArray whole = head.Bytes + pixels.Bytes;
+
+  const struct {
+    const char *where;
+    qsizetype length;
+    int rows, pixels;
+  } cases[] = {
+      {"inside the third pixel's last value", head.Bytes.size() + pixels.Bytes.size() - 1, 2, 2},
+      {"between the second and third pixel", head.Bytes.size() + twoPixels, 2, 2},
+      {"right after the pixel count", head.Bytes.size(), 2, 0},
+      {"inside the note", rowsEnd + 2, 2, 0},
+      {"inside the second row", rowsEnd - 1, 1, 0},
+      {"before the first row", firstRow, 0, 0},
+  };
+  for (const auto &c : cases) {
+    TProjectData d;
+    EXPECT_EQ(LoadError(whole.left(c.length), d, 10), "Stream read error") << c.where;
+    EXPECT_EQ(d.Left, 0) << c.where;
+    EXPECT_EQ(d.Step, 1) << c.where;
+    EXPECT_EQ(d.Right, 100) << c.where;
+    EXPECT_EQ(d.Interval.Count(), c.rows) << c.where;
+    EXPECT_EQ(d.Note, c.length >= head.Bytes.size() ? "n" : "") << c.where;
+    EXPECT_EQ(d.PixelCount, c.pixels) << c.where;
+    EXPECT_EQ(d.ZeroPosition, 10) << c.where;
+    if (c.pixels == 2) {
+      EXPECT_EQ(d.Pixels[20].Signal, 300) << c.where;
+      EXPECT_EQ(d.Pixels[20].AmpI, 2) << c.where;
+      EXPECT_EQ(d.Pixels[21].Signal, 400) << c.where;
+      EXPECT_EQ(d.PeakIndex, 21) << c.where;
+      EXPECT_FALSE(d.Pixels[22].Measured()) << c.where;
+    }
+  }
+  TProjectData d;
+  EXPECT_EQ(LoadError(whole, d, 10), "");
+  EXPECT_EQ(d.PixelCount, 3);
+  EXPECT_EQ(d.Note, "n");
 }
 
 TEST(ProjectFile, EveryPrefixAndEveryByteFlipOfAFileFailsCleanly) {

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <memory>
 
+#include "ScriptedLink.h"
 #include "app/Globals.h"
 #include "device/Device.h"
 #include "measurement/ProjectData.h"
@@ -32,8 +33,9 @@ struct TSimulatedRun {
     Dev->CarriagePosition = carriage;
     Dev->Initialize();
     Worker = std::make_unique<TWorkingThread>(&Project, Dev.get());
-    QObject::connect(Worker.get(), &TWorkingThread::ScanEnded, Worker.get(),
-                     [this] { ++Ended; }, Qt::DirectConnection);
+    QObject::connect(
+        Worker.get(), &TWorkingThread::ScanEnded, Worker.get(), [this] { ++Ended; },
+        Qt::DirectConnection);
   }
 
   void Plan(int from, int to, int step = 1) {
@@ -214,9 +216,10 @@ TEST(WorkingThread, AStalledCarriageEndsTheRunAndKeepsThePointsBefore) {
 TEST(WorkingThread, AStopRequestEndsTheRunAfterThePointUnderWay) {
   TSimulatedRun run(4000);
   run.Plan(5000, 64999);
-  run.Worker->start();
+  // Timed from before the start, so that the worker's own time is within it.
   QElapsedTimer waited;
   waited.start();
+  run.Worker->start();
   for (;;) {
     {
       QReadLocker lock(&run.Project.DataLock);
@@ -233,7 +236,6 @@ TEST(WorkingThread, AStopRequestEndsTheRunAfterThePointUnderWay) {
   // Progress of the plan of 60000 and the remaining time in days, from the
   // average time per point: the run took at most ranMs for kept points.
   EXPECT_EQ(run.Project.PercentDone, kept * 100 / 60000);
-  EXPECT_GE(run.Project.EstimatedTime, 0);
   EXPECT_LE(run.Project.EstimatedTime * 86400000.0, (60000.0 - kept) * (ranMs + 1) / kept);
   EXPECT_EQ(run.Measured(), Range(5000, 5000 + kept - 1));
   // No carriage move after the last stored point.
@@ -245,18 +247,102 @@ TEST(WorkingThread, AStopRequestEndsTheRunAfterThePointUnderWay) {
 
 TEST(WorkingThread, UnknownTransmissionLeavesThePixelUnwritten) {
   // Without a record at the wheel's home, the recovery move leaves the wheel
-  // at no calibrated filter; far from the peak nothing moves it on.
+  // at no calibrated filter; far from the peak nothing moves it on. The first
+  // point was measured by an earlier run: it keeps that measurement.
   TSimulatedRun run(4000);
   run.Dev->FilterTable.removeFirst();
   run.Dev->ShiftMotor(TDevice::MotorWheel, 7);
+  TPixel &earlier = run.Project.Pixels[5000];
+  earlier.Signal = 321;
+  earlier.Transmission = 0.0923f;
+  earlier.AmpF = 16;
+  earlier.AmpI = 4;
+  run.Project.PixelCount = 1;
   run.Plan(5000, 5010);
   run.Run();
   EXPECT_EQ(run.Worker->ErrorText, "Unknown filter transmission.");
   EXPECT_EQ(run.Dev->WheelPosition, 0);
-  EXPECT_EQ(run.Project.PixelCount, 0);
-  EXPECT_TRUE(run.Measured().isEmpty());
+  EXPECT_EQ(run.Project.PixelCount, 1);
+  EXPECT_EQ(run.Measured(), QList<int>{5000});
   const TPixel &p = run.Project.Pixels[5000];
-  EXPECT_EQ(p.Signal, 0);
-  EXPECT_EQ(p.AmpI, 0);
-  EXPECT_EQ(p.Transmission, 0);
+  EXPECT_EQ(p.Signal, 321);
+  EXPECT_EQ(p.Transmission, 0.0923f);
+  EXPECT_EQ(p.AmpF, 16);
+  EXPECT_EQ(p.AmpI, 4);
+}
+
+TEST(WorkingThread, ACorrectionTakesTheFilterFirstWhenTooStrongAndTheGainFirstWhenTooWeak) {
+  // Off the peak the strongest filters give a few hundred counts per unit of
+  // gain. Thresholds are set around values measured first, so that exactly
+  // one correction brings the value in; the state after it tells which of
+  // filter and gain was taken.
+  const auto measured = [](TSimulatedRun &run, int wheel, int ampF, int ampI) {
+    run.Dev->ShiftMotor(TDevice::MotorWheel, wheel - run.Dev->WheelPosition);
+    run.Dev->SetGains(ampF, ampI);
+    return run.Dev->Measure(8);
+  };
+  {
+    SCOPED_TRACE("too strong: the next filter, gains kept");
+    TSimulatedRun run(29990);
+    run.Worker->AvgNum = 8;
+    const int after = measured(run, 2000, 1, 2);
+    ASSERT_GT(after, 40);
+    ASSERT_LT(after, 600);
+    ASSERT_GT(measured(run, 1600, 1, 2), after * 2);  // a filter cuts by about ten
+    run.Worker->LowLevel = 0;
+    run.Worker->HighLevel = after * 3 / 2;
+    run.Dev->WriteLog = true;
+    run.Dev->EventLog.clear();
+    const int v = run.Worker->MeasurePoint();
+    EXPECT_EQ(run.MeasureCommands(), 2);
+    EXPECT_LE(v, run.Worker->HighLevel);
+    EXPECT_EQ(run.Dev->WheelPosition, 2000);
+    EXPECT_EQ(run.Dev->AmpF, 1);
+    EXPECT_EQ(run.Dev->AmpI, 2);
+  }
+  {
+    SCOPED_TRACE("too weak: twice the gain, filter kept");
+    TSimulatedRun run(29990);
+    run.Worker->AvgNum = 8;
+    const int before = measured(run, 2000, 1, 1);
+    ASSERT_GT(before, 40);
+    ASSERT_LT(before, 400);
+    run.Worker->LowLevel = before * 3 / 2;
+    run.Worker->HighLevel = 1023;
+    run.Dev->WriteLog = true;
+    run.Dev->EventLog.clear();
+    const int v = run.Worker->MeasurePoint();
+    EXPECT_EQ(run.MeasureCommands(), 2);
+    EXPECT_GE(v, run.Worker->LowLevel);
+    EXPECT_EQ(run.Dev->WheelPosition, 2000);
+    EXPECT_EQ(run.Dev->AmpF, 1);
+    EXPECT_EQ(run.Dev->AmpI, 2);
+  }
+}
+
+TEST(WorkingThread, TheAveragingCountOfTheSettingsReachesTheController) {
+  // avgNum 16 is sent as the exponent 4 of the measurement command; one
+  // point at the carriage's own position needs no move.
+  const struct {
+    int avgNum;
+    uint8_t command;
+  } cases[] = {{1, 0x50}, {16, 0x54}, {1024, 0x5A}};
+  for (const auto &c : cases) {
+    TScanSettings settings(50, 650);
+    settings.Settings.AddParam({"General"}, "avgNum", c.avgNum);
+    TScriptedLink link;
+    TDevice device(&link, &link.Clock);
+    device.Opened = true;
+    device.CarriagePosition = 1234;
+    TProjectData project;
+    project.Plan = {1234};
+    TWorkingThread worker(&project, &device);
+    link.Expect({c.command}).Reply({0x2C}).Expect({0x01}).Reply({0x01});
+    worker.start();
+    ASSERT_TRUE(worker.wait(QDeadlineTimer(60000)));
+    EXPECT_TRUE(worker.ErrorText.isEmpty()) << worker.ErrorText.toStdString();
+    EXPECT_TRUE(link.Done()) << c.avgNum << ": " << link.Problems().join(u'\n').toStdString();
+    EXPECT_EQ(worker.AvgNum, c.avgNum);
+    EXPECT_EQ(project.Pixels[1234].Signal, 300) << c.avgNum;
+  }
 }

@@ -58,11 +58,11 @@ TEST(SettingsStorage, NamesMatchIgnoringCaseAndExtraSpacesButKeepTheirFirstSpell
 
 TEST(SettingsStorage, AFileOfARunRoundTripsLineForLineAlsoAfterTypedRewrites) {
   const QStringList file{
-      "[General]",        "Carriage=30000",    "Zero=30000",       "period_delayLine=4",
-      "period_filter=4",  "filterTable=1;0;",  "mruProjects=",     "writeLogFile=False",
-      "signalShift=7",    "[Settings]",        "Language=English", "[Forms]",
-      "[Forms  TfmMain]", "Left=128",          "Top=96",           "Width=1024",
-      "Height=768",       "State=2",           "ScreenWidth=1280", "ScreenHeight=1024"};
+      "[General]",        "Carriage=30000",   "Zero=30000",       "period_delayLine=4",
+      "period_filter=4",  "filterTable=1;0;", "mruProjects=",     "writeLogFile=False",
+      "signalShift=7",    "[Settings]",       "Language=English", "[Forms]",
+      "[Forms  TfmMain]", "Left=128",         "Top=96",           "Width=1024",
+      "Height=768",       "State=2",          "ScreenWidth=1280", "ScreenHeight=1024"};
   QStringList expected = file;
   expected.removeAll("mruProjects=");  // an empty value is skipped on reading
   TSettingsStorage s;
@@ -82,8 +82,8 @@ TEST(SettingsStorage, AFileOfARunRoundTripsLineForLineAlsoAfterTypedRewrites) {
 TEST(SettingsStorage, NormalizeNameCollapsesSpaceRunsAndTrimsOneSpaceEachEnd) {
   const struct {
     const char *in, *out;
-  } cases[] = {{"a  b", "a b"}, {"  a   ", "a"}, {" ", ""}, {"   ", ""}, {"a\tb", "a\tb"},
-               {"\ta", "\ta"}};
+  } cases[] = {{"a  b", "a b"}, {"  a   ", "a"},  {" ", ""},
+               {"   ", ""},     {"a\tb", "a\tb"}, {"\ta", "\ta"}};
   for (const auto &c : cases) EXPECT_EQ(TSettingsStorage::NormalizeName(c.in), c.out) << c.in;
 }
 
@@ -100,14 +100,20 @@ TEST(SettingsStorage, KeyPathErrorsAreRaisedWithTheirExactTexts) {
             "Key is not defined (TSettingsStorage.AddParam).");
   EXPECT_EQ(RaisedMessage([&] { s.ReadParam({}, "a", 1); }),
             "Key is not defined (TSettingsStorage.ReadParam).");
-  EXPECT_EQ(RaisedMessage([&] { s.AddParam({"Forms", "  "}, "a", 1); }),
+  EXPECT_EQ(RaisedMessage([&] {
+              s.AddParam({"Forms", "  "}, "a", 1);
+            }),
             "Key \"[Forms,   ]\" has empty string (TSettingsStorage.AddParam).");
-  EXPECT_EQ(RaisedMessage([&] { s.ReadParam({"Forms", ""}, "a", 1); }),
+  EXPECT_EQ(RaisedMessage([&] {
+              s.ReadParam({"Forms", ""}, "a", 1);
+            }),
             "Key \"[Forms, ]\" has empty string (TSettingsStorage.ReadParam).");
   EXPECT_TRUE(s.Keys.isEmpty());
 
   // A header with an empty component ends the reading; earlier lines stay.
-  EXPECT_EQ(RaisedMessage([&] { s.ReadFromLines({"[A]", "x=1", "[ ]", "y=2"}); }),
+  EXPECT_EQ(RaisedMessage([&] {
+              s.ReadFromLines({"[A]", "x=1", "[ ]", "y=2"});
+            }),
             "Key \"[ ]\" has empty string (TSettingsStorage.AddParam).");
   EXPECT_EQ(Lines(s), (QStringList{"[A]", "x=1"}));
 }
@@ -219,9 +225,9 @@ TEST(SettingsStorage, SaveAndLoadRoundTripInUtf8WithCrLfAndLoadMerges) {
   s.AddParam({"Settings"}, "Language", QString::fromUtf8("Русский"));
   s.AddParam({"General"}, "Zero", 30000);
   ASSERT_TRUE(s.Save());
-  EXPECT_EQ(ReadBytes(path),
-            QString::fromUtf8("[Settings]\r\nLanguage=Русский\r\n[General]\r\nZero=30000\r\n")
-                .toUtf8());
+  EXPECT_EQ(
+      ReadBytes(path),
+      QString::fromUtf8("[Settings]\r\nLanguage=Русский\r\n[General]\r\nZero=30000\r\n").toUtf8());
 
   TSettingsStorage t;
   t.AddParam({"General"}, "Zero", 1);
@@ -274,8 +280,8 @@ TEST(SettingsStorage, AFailedSaveKeepsTheOldFileAndWarns) {
   s.AddParam({"General"}, "Zero", 2);
   EXPECT_FALSE(s.Save(path));
   SetNotifier(previous);
-  QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                 QFileDevice::ExeOwner);
+  QFile::setPermissions(dir,
+                        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
   EXPECT_EQ(recorder.Texts.size(), 1);
   EXPECT_EQ(ReadBytes(path), QByteArray("[General]\r\nZero=1\r\n"));
 }
@@ -285,8 +291,8 @@ TEST(SettingsStorage, GarbageAndHugeLinesLoadWhatTheyCan) {
   for (int i = 0; i < 1 << 16; ++i) garbage += char((i * 131 + 7) & 0xFF);
   const QByteArray huge(1 << 20, 'x');
   const QString path = TestRoot() + "/garbage.ini";
-  WriteBytes(path, garbage + "\r\n[General]\r\nZero=123\r\nlong=" + huge + "\r\n" + huge +
-                       "\r\n[" + huge + "]\r\nafter=1\r\n");
+  WriteBytes(path, garbage + "\r\n[General]\r\nZero=123\r\nlong=" + huge + "\r\n" + huge + "\r\n[" +
+                       huge + "]\r\nafter=1\r\n");
   TSettingsStorage s;
   try {
     s.Load(path);
@@ -309,4 +315,53 @@ TEST(SettingsStorage, ALineBreakInAValueCannotInjectOtherSettings) {
   t.ReadFromLines(lines);
   EXPECT_EQ(t.ReadInt({"General"}, "Zero", 0), 30000);
   EXPECT_EQ(t.ReadText({"General"}, "mruProjects", ""), "/data/a [General]  Zero=1 .vtp*");
+}
+
+TEST(SettingsStorage, AFileReadOnlyInPartIsKeptBesideItBeforeASaveRewritesIt) {
+  const QString dir = TestRoot() + "/kept";
+  QDir().mkpath(dir);
+  const QString path = dir + "/veltravor.ini";
+  // Hand-edited: a header whose second component is empty ends the reading.
+  const QByteArray original =
+      "[General]\r\nZero=5\r\n[Forms    X]\r\nLeft=1\r\n[Settings]\r\nLanguage=Deutsch\r\n";
+  WriteBytes(path, original);
+  WarningRecorder recorder;
+  TNotifier *previous = SetNotifier(&recorder);
+
+  TSettingsStorage s;
+  s.FileName = path;
+  EXPECT_EQ(RaisedMessage([&] { s.LoadOwnFile(); }),
+            "Key \"[Forms, , X]\" has empty string (TSettingsStorage.AddParam).");
+  EXPECT_EQ(s.ReadInt({"General"}, "Zero", 0), 5);  // what came before stays
+  const QString copy = path + ".unreadable";
+  EXPECT_EQ(s.KeptCopy(), copy);
+  ASSERT_EQ(recorder.Texts.size(), 1);
+  EXPECT_TRUE(recorder.Texts[0].contains(copy)) << recorder.Texts[0].toStdString();
+  // The save writes what was read; the operator's lines survive in the copy.
+  s.AddParam({"General"}, "Carriage", 7);
+  ASSERT_TRUE(s.Save());
+  EXPECT_EQ(ReadBytes(path), "[General]\r\nZero=5\r\nCarriage=7\r\n");
+  EXPECT_EQ(ReadBytes(copy), original);
+
+  // The next bad file never replaces a copy kept before.
+  WriteBytes(path, "[ ]\r\nx=1\r\n");
+  TSettingsStorage t;
+  t.FileName = path;
+  EXPECT_THROW(t.LoadOwnFile(), EAppError);
+  EXPECT_EQ(t.KeptCopy(), path + ".unreadable-2");
+  EXPECT_EQ(ReadBytes(path + ".unreadable-2"), "[ ]\r\nx=1\r\n");
+  EXPECT_EQ(ReadBytes(copy), original);
+
+  // A file read whole and a missing file keep no copy and say nothing more.
+  recorder.Texts.clear();
+  WriteBytes(path, "[General]\r\nZero=5\r\n");
+  TSettingsStorage u;
+  u.FileName = path;
+  u.LoadOwnFile();
+  EXPECT_TRUE(u.KeptCopy().isEmpty());
+  u.FileName = dir + "/missing.ini";
+  EXPECT_THROW(u.LoadOwnFile(), EAppError);
+  EXPECT_TRUE(recorder.Texts.isEmpty());
+  EXPECT_EQ(QDir(dir).entryList(QDir::Files).size(), 3);
+  SetNotifier(previous);
 }

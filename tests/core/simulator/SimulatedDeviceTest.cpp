@@ -4,9 +4,12 @@
 
 #include <cmath>
 #include <map>
+#include <memory>
 
 #include "app/AppError.h"
 #include "device/Device.h"
+#include "measurement/ProjectData.h"
+#include "measurement/WorkingThread.h"
 #include "settings/FilterTable.h"
 #include "simulator/SimulatorLink.h"
 #include "simulator/SimulatorOptics.h"
@@ -47,23 +50,20 @@ struct TSimulatedDevice {
     Device.Initialize();
     Device.ShiftMotor(TDevice::MotorCarriage, -100000);
   }
-  // The scan worker's point: measure, then attenuate (filter first) or
-  // amplify (gain first) until the value lies within the thresholds.
+  // One point as the scan worker measures it, by the worker's own code.
   int MeasurePoint(int average, int low = 50, int high = 650) {
-    for (int corrections = 0;;) {
-      const int v = Device.Measure(average);
-      if (v >= low && v <= high) return v;
-      ++corrections;
-      const bool acted = v < low ? (Device.GainUp() || Device.PreviousFilter())
-                                 : (Device.NextFilter() || Device.GainDown());
-      if (!acted) return v;
-      if (corrections >= 20) throw EAppError("Can not satisfy signal threshold conditions.");
-    }
+    if (!Worker) Worker = std::make_unique<TWorkingThread>(&Project, &Device);
+    Worker->AvgNum = average;
+    Worker->LowLevel = low;
+    Worker->HighLevel = high;
+    return Worker->MeasurePoint();
   }
 
   std::unique_ptr<TSimulatorLink> Link;
   TRacingClock Clock;
   TDevice Device;
+  TProjectData Project;
+  std::unique_ptr<TWorkingThread> Worker;
 };
 
 std::string ErrorOf(const std::function<void()> &action) {
@@ -124,7 +124,8 @@ TEST(SimulatedDevice, RangedSweepRecoversTheCurveOverTenDecades) {
     // Within the noise of the gains and filter in force, plus rounding.
     const double sigma = O::AverageSigma(truth, t, f, i, average);
     const double tolerance = (5 * sigma + 1) / (f * i * t) / O::PeakCounts;
-    EXPECT_NEAR(value, truth, tolerance) << "tau " << tau << " fs, " << f << "x" << i << ", T " << t;
+    EXPECT_NEAR(value, truth, tolerance)
+        << "tau " << tau << " fs, " << f << "x" << i << ", T " << t;
     curve[tau] = value;
   }
 
@@ -151,13 +152,21 @@ TEST(SimulatedDevice, EachFaultEndsInTheProgramsError) {
   // Initialize sends command 1 (gains) and 2 (wheel home); the carriage roll
   // back is command 3; the actions below start at command 4.
   const Row rows[] = {
-      {"swallowed measurement", {.SwallowAnswer = 4}, [](TDevice &d) { d.Measure(1); },
+      {"swallowed measurement",
+       {.SwallowAnswer = 4},
+       [](TDevice &d) { d.Measure(1); },
        "Timeout error."},
-      {"swallowed shift", {.SwallowAnswer = 4},
-       [](TDevice &d) { d.ShiftMotor(TDevice::MotorCarriage, 100); }, "Timeout error."},
-      {"bad acknowledgement", {.BadAcknowledgement = 4},
-       [](TDevice &d) { d.ShiftMotor(TDevice::MotorCarriage, 100); }, "Incorrect device answer."},
-      {"other motor's code", {.WrongMotorCode = 4}, [](TDevice &d) { d.NextFilter(); },
+      {"swallowed shift",
+       {.SwallowAnswer = 4},
+       [](TDevice &d) { d.ShiftMotor(TDevice::MotorCarriage, 100); },
+       "Timeout error."},
+      {"bad acknowledgement",
+       {.BadAcknowledgement = 4},
+       [](TDevice &d) { d.ShiftMotor(TDevice::MotorCarriage, 100); },
+       "Incorrect device answer."},
+      {"other motor's code",
+       {.WrongMotorCode = 4},
+       [](TDevice &d) { d.NextFilter(); },
        "Incorrect device answer."},
       {"dropped link", {.DropLink = 4}, [](TDevice &d) { d.Measure(1); }, "Input/output error."},
   };

@@ -65,6 +65,11 @@ QStringList ActionNames(const QList<QAction *> &actions) {
 class MainWindowTest : public QObject {
   Q_OBJECT
 
+  // The administrator's settings file as the test environment places it.
+  static QString SystemSettingsPath() {
+    return qEnvironmentVariable("XDG_CONFIG_DIRS") + "/veltravor/veltravor.ini";
+  }
+
   std::unique_ptr<TfmMain> FMain;
 
   void Start(const TStartOptions &options = {}) {
@@ -85,7 +90,9 @@ class MainWindowTest : public QObject {
 
   void init() {
     for (const QString &file :
-         {TPaths::SettingsFile(), TPaths::SimulatorSettingsFile(), TPaths::EventLogFile()})
+         {TPaths::SettingsFile(), TPaths::SimulatorSettingsFile(), TPaths::EventLogFile(),
+          TPaths::SimulatorEventLogFile(), SystemSettingsPath(),
+          TPaths::SettingsFile() + ".unreadable", TPaths::CatalogueFile()})
       QFile::remove(file);
   }
   void cleanup() { FMain.reset(); }
@@ -122,8 +129,21 @@ class MainWindowTest : public QObject {
         Section(lines, "General"),
         (QStringList{"Carriage=0", "Zero=30000", "period_delayLine=4", "period_filter=4",
                      "filterTable=1;0;", "mruProjects=", "writeLogFile=False", "signalShift=0"}));
-    QCOMPARE(Section(lines, "Forms  TfmMain").size(), 7);
+    // The main window's placement, its keys in their order, under [Forms].
+    const qsizetype forms = lines.indexOf("[Forms]");
+    QVERIFY(forms >= 0);
+    QCOMPARE(lines.value(forms + 1), QString("[Forms  TfmMain]"));
+    QStringList keys;
+    for (const QString &line : Section(lines, "Forms  TfmMain")) keys << line.section('=', 0, 0);
+    QCOMPARE(keys, (QStringList{"Left", "Top", "Width", "Height", "State", "ScreenWidth",
+                                "ScreenHeight"}));
     QVERIFY(QFile::exists(TPaths::EventLogFile()));
+    // The translator wrote its catalogue, with the texts of the main window.
+    QFile catalogue(TPaths::CatalogueFile());
+    QVERIFY(catalogue.open(QIODevice::ReadOnly));
+    const QByteArray texts = catalogue.readAll();
+    for (const char *text : {"Event log", "Top-down", "About program"})
+      QVERIFY2(texts.contains(text), text);
   }
 
   void storedValuesAreReadAndMissingOrBrokenOnesFallBack() {
@@ -158,6 +178,22 @@ class MainWindowTest : public QObject {
     QCOMPARE(FileLines(TPaths::EventLogFile()), (QStringList{"line 1", "line 2"}));
   }
 
+  void aSettingsFileReadInPartIsKeptAndTheProgramStarts() {
+    const QStringList written{"[General]",     "Zero=31000", "[ ]",
+                              "signalShift=9", "[Settings]", "Language=English"};
+    WriteSettings(TPaths::SettingsFile(), written);
+    TBoxRecorder boxes;
+    Start();
+    QCOMPARE(Device->ZeroPosition, 31000);
+    QCOMPARE(Device->SignalShift, 0);  // after the bad header: not read
+    const QString copy = TPaths::SettingsFile() + ".unreadable";
+    QCOMPARE(boxes.Requests.size(), 1);
+    QVERIFY2(boxes.Requests[0].Text.contains(copy), qPrintable(boxes.Requests[0].Text));
+    QVERIFY(FMain->close());
+    QCOMPARE(FileLines(copy), written);
+    QVERIFY(FileLines(TPaths::SettingsFile()).contains("Zero=31000"));
+  }
+
   void simulatorRunsOnItsOwnSettingsFileAndTheEntryPicksTheLink() {
     WriteSettings(TPaths::SimulatorSettingsFile(), {"[General]", "port=/dev/ttyS7"});
     TStartOptions options;
@@ -167,12 +203,25 @@ class MainWindowTest : public QObject {
       ports << port;
       return std::make_unique<TScriptedLink>();
     };
+    // The instrument's own history and an administrator's defaults for it.
+    QVERIFY(QDir().mkpath(QFileInfo(SystemSettingsPath()).path()));
+    WriteSettings(SystemSettingsPath(), {"[General]", "Zero=12345", "writeLogFile=True"});
+    QVERIFY(WriteTextLines(TPaths::EventLogFile(), {"instrument line"}));
+    QVERIFY(WriteTextLines(TPaths::SimulatorEventLogFile(), {"simulated line 1"}));
     Start(options);
     QCOMPARE(ports, QStringList{"/dev/ttyS7"});
     QCOMPARE(FMain->windowTitle(), QString("Veltravor [simulator]"));
+    QCOMPARE(Device->ZeroPosition, 30000);
+    QVERIFY(!Device->WriteLog);
+    QCOMPARE(Device->EventLog, QStringList{"simulated line 1"});
+    Device->EventLog << "simulated line 2";
     QVERIFY(FMain->close());
     QVERIFY(FileLines(TPaths::SimulatorSettingsFile()).contains("Zero=30000"));
     QVERIFY(!QFile::exists(TPaths::SettingsFile()));
+    QCOMPARE(FileLines(TPaths::SimulatorEventLogFile()),
+             (QStringList{"simulated line 1", "simulated line 2"}));
+    QCOMPARE(FileLines(TPaths::EventLogFile()), QStringList{"instrument line"});
+    QFile::remove(SystemSettingsPath());
 
     // A port named on the command line wins over the stored one.
     options.Port = "/dev/ttyUSB3";
@@ -440,9 +489,45 @@ class MainWindowTest : public QObject {
     QCOMPARE(subA->geometry(), QRect(0, 0, area.width(), area.height() / 2));
     QCOMPARE(subB->geometry().top(), area.height() / 2);
 
+    // Cascade: each window further right and down than the one before it,
+    // all of them inside the client area.
+    FMain->mnCascade->trigger();
+    QVERIFY(subB->geometry().left() > subA->geometry().left());
+    QVERIFY(subB->geometry().top() > subA->geometry().top());
+    for (QMdiSubWindow *sub : {subA, subB})
+      QVERIFY(QRect(QPoint(0, 0), area).contains(sub->geometry()));
+
     FMain->mnMinimize->trigger();
     QVERIFY(subA->isMinimized() && subB->isMinimized());
-    FMain->mnCascade->trigger();  // must not fail on minimized windows
+    FMain->mnCascade->trigger();  // minimized windows stay as they are
+    QVERIFY(subA->isMinimized() && subB->isMinimized());
+  }
+
+  void userManualOpensTheDocumentOfTheLanguage() {
+    const QString docs = TestRoot() + "/usr-share";
+    const QString folder = docs + "/doc/veltravor";
+    QVERIFY(QDir().mkpath(folder));
+    const QString english = folder + "/User manual.doc";
+    const QString russian = folder + QString::fromUtf8("/Руководство пользователя.doc");
+    for (const QString &file : {english, russian}) QVERIFY(WriteTextLines(file, {"manual"}));
+    const QByteArray previousDirs = qgetenv("XDG_DATA_DIRS");
+    qputenv("XDG_DATA_DIRS", docs.toUtf8());
+    QList<QUrl> opened;
+    const TOpenUrlHook previous = SetOpenUrlHook([&](const QUrl &url) { opened << url; });
+    const struct {
+      const char *language;
+      QString document;
+    } cases[] = {{"English", english}, {"Русский", russian}, {"Deutsch", english}};
+    for (const auto &c : cases) {
+      Start();
+      AppSettings->AddParam({"Settings"}, "Language", QString::fromUtf8(c.language));
+      opened.clear();
+      QTest::keyClick(FMain.get(), Qt::Key_F1);
+      QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(c.document)});
+      FMain.reset();
+    }
+    SetOpenUrlHook(previous);
+    qputenv("XDG_DATA_DIRS", previousDirs);
   }
 
   void aboutBoxShowsVersionAndOpensTheWebSite() {

@@ -65,7 +65,8 @@ class FilterTableModelTest : public QObject {
     QCOMPARE(Column(model, TFilterTableModel::colTransmission), (QStringList{"100", "10", "1"}));
     QCOMPARE(Column(model, TFilterTableModel::colId), (QStringList{"1", "2", "3"}));
     requested.clear();
-    QCOMPARE(ErrorOf([&] { model.Check(); }), QString("Position sequence must be monotone increasing."));
+    QCOMPARE(ErrorOf([&] { model.Check(); }),
+             QString("Position sequence must be monotone increasing."));
     QCOMPARE(model.CurrentRow(), 2);
     QCOMPARE(requested.count(), 1);
     QCOMPARE(requested.first().first().toInt(), 2);
@@ -75,12 +76,24 @@ class FilterTableModelTest : public QObject {
     QTest::addColumn<QString>("transmission");
     QTest::addColumn<QString>("shift");
     QTest::addColumn<QString>("message");
-    QTest::newRow("100 is allowed") << "100" << "0" << "";
-    QTest::newRow("above 100") << "100.0001" << "0" << "Transmission can not exceed 100%.";
-    QTest::newRow("zero") << "0" << "0" << "Transmission must be positive.";
-    QTest::newRow("empty transmission") << "" << "0" << "Transmission must be positive.";
-    QTest::newRow("no position") << "50" << "" << "Filter wheel position is not specified.";
-    QTest::newRow("negative position") << "50" << "-1" << "Filter wheel position must be nonnegative.";
+    QTest::newRow("100 is allowed") << "100"
+                                    << "0"
+                                    << "";
+    QTest::newRow("above 100") << "100.0001"
+                               << "0"
+                               << "Transmission can not exceed 100%.";
+    QTest::newRow("zero") << "0"
+                          << "0"
+                          << "Transmission must be positive.";
+    QTest::newRow("empty transmission") << ""
+                                        << "0"
+                                        << "Transmission must be positive.";
+    QTest::newRow("no position") << "50"
+                                 << ""
+                                 << "Filter wheel position is not specified.";
+    QTest::newRow("negative position") << "50"
+                                       << "-1"
+                                       << "Filter wheel position must be nonnegative.";
   }
   void aBrokenRuleKeepsTheRowInEditing() {
     QFETCH(QString, transmission);
@@ -111,7 +124,7 @@ class FilterTableModelTest : public QObject {
     model.Load({{1.0, 0}, {0.1, 120}});
     QVERIFY(model.setData(model.index(1, TFilterTableModel::colShift), "130"));
     QCOMPARE(model.index(1, TFilterTableModel::colShift).data().toString(), QString("130"));
-    QCOMPARE(model.Store()[1].Position, 120);
+    QCOMPARE(model.Table().Rows[1].Shift, 120);
     // Another row cannot be edited before this one is posted.
     QVERIFY(!model.setData(model.index(0, TFilterTableModel::colShift), "5"));
     // Text that is no number is refused and changes nothing.
@@ -127,19 +140,45 @@ class FilterTableModelTest : public QObject {
     QCOMPARE(model.rowCount(), 2);
   }
 
-  void aNewRowNotYetPostedIsNeitherStoredNorChecked() {
+  void storeAndCheckPostTheRowInEditingFirst() {
+    // The settings dialog and the adjustment window check and store without
+    // knowing whether the grid still holds an edit: none may be dropped.
     TFilterTableModel model;
     model.Load({{1.0, 0}, {0.1, 120}});
+    QVERIFY(model.setData(model.index(1, TFilterTableModel::colShift), "130"));
+    QCOMPARE(model.Store(), (TFilterRecords{{1.0, 0}, {0.1, 130}}));
+    QVERIFY(!model.IsEditing());
+
+    QVERIFY(model.setData(model.index(1, TFilterTableModel::colShift), "140"));
+    QCOMPARE(ErrorOf([&] { model.Check(); }), QString());
+    QCOMPARE(model.Table().Rows[1].Shift, 140);
+    QVERIFY(!model.IsEditing());
+
+    // A new row is posted too, sorted in; one that breaks a record rule stops
+    // both and stays in editing, with the row to correct made current.
+    QSignalSpy requested(&model, &TFilterTableModel::CurrentRowRequested);
     const int row = model.Append();
     QVERIFY(model.setData(model.index(row, TFilterTableModel::colTransmission), "5"));
-    // Without its position the row cannot be posted; the posted table is what
-    // goes to the device, never an empty record of transmission 0.
-    const TFilterRecords stored = model.Store();
-    QCOMPARE(stored.size(), 2);
-    QCOMPARE(stored[1].Transmission, 0.1);
-    QCOMPARE(stored[1].Position, 120);
+    QCOMPARE(ErrorOf([&] { model.Store(); }), QString("Filter wheel position is not specified."));
+    QCOMPARE(ErrorOf([&] { model.Check(); }), QString("Filter wheel position is not specified."));
+    QCOMPARE(requested.last().at(0).toInt(), row);
+    QCOMPARE(model.EditingRow(), row);
+    QCOMPARE(model.rowCount(), 3);
+    QVERIFY(model.setData(model.index(row, TFilterTableModel::colShift), "100"));
+    // Posted, the row breaks the table's order: Check says so.
+    QCOMPARE(ErrorOf([&] { model.Check(); }),
+             QString("Position sequence must be monotone increasing."));
+    QVERIFY(!model.IsEditing());
+    QCOMPARE(model.CurrentRow(), 2);
+    QVERIFY(model.setData(model.index(2, TFilterTableModel::colShift), "200"));
+    QCOMPARE(model.Store(), (TFilterRecords{{1.0, 0}, {0.1, 140}, {0.05, 200}}));
+
+    // A new row left empty is no edit: it is dropped, never a record of 0.
+    model.Append();
     QCOMPARE(ErrorOf([&] { model.Check(); }), QString());
-    QVERIFY(model.IsEditing());
+    QCOMPARE(model.rowCount(), 3);
+    model.Append();
+    QCOMPARE(model.Store().size(), 3);
     QCOMPARE(model.rowCount(), 3);
   }
 
@@ -170,7 +209,8 @@ class FilterTableModelTest : public QObject {
     model.Cancel();
     // ... and an edit that breaks a rule stops the append and stays to be corrected.
     QVERIFY(model.setData(model.index(1, TFilterTableModel::colShift), "-5"));
-    QCOMPARE(ErrorOf([&] { model.Append(); }), QString("Filter wheel position must be nonnegative."));
+    QCOMPARE(ErrorOf([&] { model.Append(); }),
+             QString("Filter wheel position must be nonnegative."));
     QCOMPARE(model.rowCount(), 2);
     QCOMPARE(model.EditingRow(), 1);
     QCOMPARE(model.index(1, TFilterTableModel::colShift).data().toString(), QString("-5"));
@@ -192,7 +232,9 @@ class FilterTableModelTest : public QObject {
 
   void aHandEditedDeviceTableStopsTheLoadAtTheBadRecord() {
     TFilterTableModel model;
-    QCOMPARE(ErrorOf([&] { model.Load({{1.0, 0}, {2.0, 100}}); }),
+    QCOMPARE(ErrorOf([&] {
+               model.Load({{1.0, 0}, {2.0, 100}});
+             }),
              QString("Transmission can not exceed 100%."));
     QCOMPARE(model.rowCount(), 1);
   }
