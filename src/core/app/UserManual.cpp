@@ -4,8 +4,8 @@
 
 QString UserManualFile(const QString &folder, const QString &language) {
   if (language.compare(QStringLiteral("Русский"), Qt::CaseInsensitive) == 0) {
-    const QString russian = folder + QStringLiteral("/Руководство пользователя.doc");
+    const QString russian = folder + QStringLiteral("/Руководство пользователя.html");
     if (QFileInfo::exists(russian)) return russian;
   }
-  return folder + QStringLiteral("/User manual.doc");
+  return folder + QStringLiteral("/User manual.html");
 }

@@ -75,8 +75,8 @@ TEST(RecentFiles, RemovingAGoneFileComparesExactly) {
 
 TEST(UserManual, RussianManualOnlyForRussianAndOnlyWhenPresent) {
   QTemporaryDir dir;
-  const QString english = dir.path() + "/User manual.doc";
-  const QString russian = dir.path() + "/Руководство пользователя.doc";
+  const QString english = dir.path() + "/User manual.html";
+  const QString russian = dir.path() + "/Руководство пользователя.html";
   EXPECT_EQ(UserManualFile(dir.path(), "Русский"), english);  // no Russian file yet
   QFile file(russian);
   ASSERT_TRUE(file.open(QIODevice::WriteOnly));

@@ -507,8 +507,8 @@ class MainWindowTest : public QObject {
     const QString docs = TestRoot() + "/usr-share";
     const QString folder = docs + "/doc/veltravor";
     QVERIFY(QDir().mkpath(folder));
-    const QString english = folder + "/User manual.doc";
-    const QString russian = folder + QString::fromUtf8("/Руководство пользователя.doc");
+    const QString english = folder + "/User manual.html";
+    const QString russian = folder + QString::fromUtf8("/Руководство пользователя.html");
     for (const QString &file : {english, russian}) QVERIFY(WriteTextLines(file, {"manual"}));
     const QByteArray previousDirs = qgetenv("XDG_DATA_DIRS");
     qputenv("XDG_DATA_DIRS", docs.toUtf8());
