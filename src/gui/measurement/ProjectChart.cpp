@@ -276,7 +276,7 @@ void TProjectChart::DrawGraph(int index, const TGraph *graph, const QString &nam
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const QList<int> breaks = graph->BreakPositions();
   QVector<QCPGraphData> points;
-  points.reserve(PixelTotal / 4 + breaks.size());
+  points.reserve(PixelTotal + breaks.size());
   int b = 0;
   for (int i = 0; i <= MaxPixel; ++i) {
     const float v = graph->Values[i];
