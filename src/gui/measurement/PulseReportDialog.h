@@ -10,6 +10,11 @@ class QCheckBox;
 class QPlainTextEdit;
 class QPushButton;
 
+// The readable table of a report in the operator's language (the command
+// line's is English): labels and units translated, numbers as they are.
+// The notes of what could not be determined stay in English.
+QString PulseReportWindowText(const TPulseReport &report);
+
 // The pulse report of a project: the readable table, Copy (the text to the
 // clipboard) and Save (JSON when the chosen name ends in ".json", the text
 // otherwise, through QSaveFile). "Second-order autocorrelation" recomputes the
