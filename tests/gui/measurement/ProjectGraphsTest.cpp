@@ -152,15 +152,15 @@ class ProjectGraphsTest : public QObject {
 
   // The main window on the simulated instrument, the device's zero at zero;
   // no start actions.
-  void Start(int zero = 0) {
+  void Start(int zero = 0, double speed = 0) {
     QFile::remove(TPaths::SettingsFile());
     QVERIFY(WriteTextLines(TPaths::SettingsFile(),
                            {"[General]", "Carriage=20000", QString("Zero=%1").arg(zero),
                             "filterTable=" + Calibration}));
     TStartOptions options;
-    options.CreateLink = [](const QString &) {
+    options.CreateLink = [speed](const QString &) {
       TSimulatorConfig config;
-      config.Speed = 0;
+      config.Speed = speed;
       config.KeepState = false;
       config.Carriage = 20000;
       config.Zero = 20000;
@@ -264,6 +264,39 @@ class ProjectGraphsTest : public QObject {
     QVERIFY(boxes.Requests[0].Text.contains("taken.dat"));
     QVERIFY(QFileInfo(File("taken.dat")).isDir());
     QCOMPARE(FileLines(File("taken.dat/inside.txt")), QStringList{"kept"});
+  }
+
+  void exportDuringARunWritesWholePoints() {
+    // The zero where the instrument's carriage stands: the run starts there.
+    Start(20000, SimulatorProgramSpeed);
+    TBoxRecorder boxes(QMessageBox::No);
+    TfmProject *fm = NewProject();
+    fm->edLeft->setValue(0);
+    fm->edRight->setValue(600000);
+    FMain->mnStart->trigger();
+    QVERIFY(fm->Running);
+    QTRY_VERIFY(fm->Data().PixelCount > 100);
+    TFileAnswers files;
+    files.Answers << File("running.dat");
+    FMain->mnExport->trigger();
+    QVERIFY(fm->Running);
+    FMain->mnStop->trigger();
+    QVERIFY(!fm->Running);
+
+    QFile file(File("running.dat"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QVERIFY(lines.size() > 100);
+    QCOMPARE(lines.last(), QByteArray());  // ends with its line end
+    // Every point whole: six fields, a converter value, gains and a
+    // transmission that a stored point has.
+    for (qsizetype i = 1; i + 1 < lines.size(); ++i) {
+      const QList<QByteArray> fields = lines[i].trimmed().split('\t');
+      QCOMPARE(fields.size(), 6);
+      QVERIFY(fields[3].toInt() >= 1 && fields[4].toInt() >= 1);
+      QVERIFY(fields[5].trimmed().toDouble() > 0);
+    }
+    QCOMPARE(Texts(boxes.Requests).filter("Cannot"), QStringList{});
   }
 
   // ---- pictures ----------------------------------------------------------------
