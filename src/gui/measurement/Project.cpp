@@ -676,8 +676,13 @@ void TfmProject::UpdateGraph() {
     FData->PeakWidth = FData->PeakIndex >= 0 ? ComputePeakWidth(*FData, zero) : 0;
     SetStatusPanels();
   }
-  // The analysis of the whole curve, once the data stand still.
-  if (!Running && chbAnalysis->isChecked()) UpdateAnalysis();
+  // The analysis of the whole curve once the data stand still; during a run
+  // the overlay of the earlier data would mislead.
+  if (Running) {
+    if (Chart->AnalysisShown()) Chart->ClearAnalysis();
+  } else if (chbAnalysis->isChecked()) {
+    UpdateAnalysis();
+  }
   Chart->Refresh();
 }
 

@@ -691,6 +691,15 @@ class ProjectGraphsTest : public QObject {
     QVERIFY(fm->Chart->AnalysisShown());
     QCOMPARE(fm->Chart->AnalysisMarkCount(), int(report.Pulses.size()));
     QVERIFY(fm->Chart->AnalysisCurvePointCount() > 100);
+    // While points come in, the overlay of the earlier data goes; it comes
+    // back for the whole curve when the data stand still.
+    fm->Running = true;
+    fm->UpdateGraph();
+    QVERIFY(!fm->Chart->AnalysisShown());
+    fm->Running = false;
+    fm->UpdateGraph();
+    QCOMPARE(fm->Chart->AnalysisMarkCount(), int(report.Pulses.size()));
+
     fm->chbAnalysis->setChecked(false);
     QVERIFY(!fm->Chart->AnalysisShown());
     QCOMPARE(fm->Chart->AnalysisMarkCount(), 0);
