@@ -1,5 +1,6 @@
 // Figures of the project window: chart redraws with 70,001 points, one
-// incremental drawing cycle, one read-out mouse move, and a whole-delay-line
+// incremental drawing cycle, one read-out mouse move, adding a 70,001-point
+// graph, switching log/linear with six such graphs, and a whole-delay-line
 // run on the simulated instrument at time scale 0 with the event loop's
 // latency measured throughout. Runs offscreen with throw-away settings.
 //
@@ -26,6 +27,7 @@
 #include "measurement/Project.h"
 #include "measurement/ProjectChart.h"
 #include "measurement/ProjectData.h"
+#include "measurement/ProjectFile.h"
 #include "measurement/WorkingThread.h"
 #include "simulator/SimulatorLink.h"
 
@@ -157,6 +159,60 @@ int main(int argc, char **argv) {
                 moves.Ms.size(), moves.Median(), moves.Max());
   }
   fm->Chart->ShowReadout(false);
+
+  // ---- added graphs ----------------------------------------------------------
+  {
+    // Six project files with every position measured, saved under other zeros.
+    QStringList files;
+    for (int k = 0; k < 6; ++k) {
+      TProjectData g;
+      g.ZeroPosition = zero + 500 * k;
+      FillCurve(g, g.ZeroPosition);
+      files << QDir(root.path()).filePath(QStringLiteral("graph%1.vtp").arg(k));
+      SaveProject(g, files.last());
+    }
+    TStats adds;
+    TfmProject *last = nullptr;
+    for (int round = 0; round < 3; ++round) {
+      auto *graphs = new TfmProject;
+      graphs->InitNew(QStringLiteral("Graphs %1").arg(round));
+      qobject_cast<QMdiSubWindow *>(graphs->parentWidget())->showMaximized();
+      graphs->chbDot->setChecked(false);
+      graphs->chbLogScale->setChecked(true);
+      FillCurve(graphs->Data(), zero);
+      graphs->RebuildGraph();
+      QApplication::processEvents();
+      for (const QString &file : files) {
+        QElapsedTimer t;
+        t.start();
+        graphs->AddGraph(file);  // read, normalise, draw, replot
+        adds.Add(MsSince(t));
+      }
+      if (last) last->close();
+      last = graphs;
+    }
+    std::printf(
+        "add a 70,001-point graph (read, normalise, draw, replot): median %6.2f ms  max "
+        "%6.2f ms\n",
+        adds.Median(), adds.Max());
+    for (bool dots : {false, true}) {
+      last->chbDot->setChecked(dots);
+      QApplication::processEvents();
+      TStats switches;
+      for (int run = 0; run < 10; ++run) {
+        QElapsedTimer t;
+        t.start();
+        last->chbLogScale->setChecked(!last->chbLogScale->isChecked());  // replots once
+        switches.Add(MsSince(t));
+      }
+      std::printf(
+          "log/linear switch, own curve + six graphs of 70,001 points, %-15s median "
+          "%6.2f ms  max %6.2f ms\n",
+          dots ? "lines and dots:" : "lines:", switches.Median(), switches.Max());
+    }
+    last->close();
+    QApplication::processEvents();
+  }
 
   // ---- whole-delay-line run --------------------------------------------------
   // The worker alone, on data of its own, as the reference.

@@ -10,7 +10,7 @@ packages=(
   libqcustomplot-dev libqcustomplot2.1-qt6
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-qpa-plugins libgl-dev
-  xvfb xauth x11-apps imagemagick xdotool
+  xvfb xauth x11-apps imagemagick xdotool poppler-utils
   clang libclang-rt-14-dev
   desktop-file-utils appstream libxml2-utils man-db dpkg-dev file
 )

@@ -4,8 +4,10 @@
 # about box, the main window with the event log open (its button on the
 # window panel), a project window after a finished scan of the simulated
 # instrument, in log scale and in linear scale with the mouse read-out, the
-# adjustment window after a series of 100 values, the settings dialog, and,
-# in Russian, the main window with a project window and the settings dialog.
+# adjustment window after a series of 100 values, the settings dialog, a
+# project with two added graphs and the legend, the graph removal dialog, the
+# pulse report dialog, and, in Russian, the main window with a project window
+# and the settings dialog.
 # Runs on the simulated instrument with throw-away settings, log and
 # dictionaries in a temporary folder, so the operator's own files are never
 # touched.
@@ -138,6 +140,56 @@ sleep 0.5
 shot_window "$settings" settings
 xdotool key Escape
 sleep 0.3
+
+# Added graphs: three scans of the simulated instrument made beforehand by
+# the command line; one opened (Ctrl+O), two added through File > Add graph.
+# The file dialogs take a typed path and Return.
+cli=$build/bin/veltravor-cli
+if [[ -x $cli ]]; then
+  "$cli" scan --simulator --speed 0 --seed 1 --home --from -3000 --to 3000 --step 2 --avg 4 \
+    -o "$work/own scan.vtp" >/dev/null 2>&1
+  "$cli" scan --simulator --speed 0 --seed 2 --from -6000 --to 4000 --step 6 \
+    -o "$work/reference.vtp" >/dev/null 2>&1
+  "$cli" scan --simulator --speed 0 --seed 3 --from -1500 --to 8000 --step 4 --avg 16 \
+    -o "$work/after alignment.vtp" >/dev/null 2>&1
+  open_file() {
+    sleep 0.8
+    xdotool type --delay 5 "$1"
+    xdotool key Return
+    sleep 1
+  }
+  # File menu item n (1 = New; separators are skipped by the arrow keys).
+  file_item() {
+    xdotool mousemove --sync $((X + 18)) $((Y + 10)) click 1
+    sleep 0.4
+    for _ in $(seq "$1"); do xdotool key Down; done
+    xdotool key Return
+  }
+  xdotool windowfocus --sync "$main"
+  xdotool key ctrl+o
+  open_file "$work/own scan.vtp"
+  file_item 5
+  open_file "$work/reference.vtp"
+  file_item 5
+  open_file "$work/after alignment.vtp"
+  xdotool mousemove --sync $((X + WIDTH / 2)) $((Y + HEIGHT - 5))
+  sleep 0.5
+  shot_window "$main" project-graphs
+  file_item 6
+  remove=$(timeout 10 xdotool search --sync --onlyvisible --name '^Select graphs to remove')
+  remove=${remove%%$'\n'*}
+  sleep 0.5
+  shot_window "$remove" remove-graph
+  xdotool key Escape
+  sleep 0.3
+  file_item 10
+  report=$(timeout 10 xdotool search --sync --onlyvisible --name '^Pulse report')
+  report=${report%%$'\n'*}
+  sleep 0.5
+  shot_window "$report" pulse-report
+  xdotool key Escape
+  sleep 0.3
+fi
 
 # In Russian: the program again with the language stored, a new project open.
 kill "$app_pid" 2>/dev/null || true

@@ -40,7 +40,17 @@ QMimeData *ChartMimeData(QCustomPlot *plot) {
 
   auto *data = new QMimeData;
   data->setData(QStringLiteral("image/svg+xml"), svg);
-  data->setImageData(plot->toPixmap(size.width(), size.height()).toImage());
+  const QImage image = plot->toPixmap(size.width(), size.height()).toImage();
+  data->setImageData(image);
+  // The bitmap also under its own type: programs that ask for image/png get
+  // it whether or not the platform converts the image for them.
+  QByteArray png;
+  {
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+  }
+  data->setData(QStringLiteral("image/png"), png);
   // Exporting at another size changed the layout: lay out for the screen again.
   plot->replot();
   return data;

@@ -22,8 +22,17 @@ QString ExecFileDialog(TFileDialogKind kind, const QString &preset) {
   QFileDialog dialog(QApplication::activeWindow());
   dialog.setObjectName(kind == TFileDialogKind::ProjectOpen   ? QStringLiteral("projectOpenDialog")
                        : kind == TFileDialogKind::ProjectSave ? QStringLiteral("projectSaveDialog")
+                       : kind == TFileDialogKind::ReportSave  ? QStringLiteral("reportSaveDialog")
                                                               : QStringLiteral("exportSaveDialog"));
-  if (kind == TFileDialogKind::ExportSave) {
+  if (kind == TFileDialogKind::ReportSave) {
+    // The chosen filter decides the form; the name's own extension wins.
+    dialog.setNameFilters({QStringLiteral("JSON (*.json)"), QStringLiteral("Text (*.txt)")});
+    dialog.setDefaultSuffix(QStringLiteral("json"));
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString &f) {
+      dialog.setDefaultSuffix(f.contains(QLatin1String("*.txt")) ? QStringLiteral("txt")
+                                                                 : QStringLiteral("json"));
+    });
+  } else if (kind == TFileDialogKind::ExportSave) {
     dialog.setNameFilter(QStringLiteral("Текстовые файлы ASCII (*.dat)"));
     dialog.setDefaultSuffix(QStringLiteral("dat"));
   } else {

@@ -8,6 +8,7 @@ enum class TFileDialogKind {
   ProjectOpen,  // an existing project file (*.vtp)
   ProjectSave,  // a project file to write (.vtp added), asks before overwriting
   ExportSave,   // an ASCII table to write (.dat added), asks before overwriting
+  ReportSave,   // a pulse report to write: JSON (.json) or text (.txt), asks before overwriting
 };
 
 // Shows the dialog with preset as the proposed file name (may be empty) and

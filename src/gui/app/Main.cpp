@@ -115,6 +115,7 @@ void TfmMain::CreateComponents() {
   mnCopy = MakeAction("mnCopy", "Copy", "copy");
   mnExport = MakeAction("mnExport", "Export...", "export", QKeySequence(Qt::CTRL | Qt::Key_E));
   tbPrint = MakeAction("tbPrint", "Print...", "print", QKeySequence(Qt::CTRL | Qt::Key_P));
+  mnPulseReport = MakeAction("mnPulseReport", "Pulse report...", {});
   for (int i = 0; i < MaxRecentFiles; ++i) {
     QAction *item = MakeAction(qPrintable(QStringLiteral("mnMRU%1").arg(i + 1)), {}, {});
     // Captions are file paths, never translated.
@@ -159,6 +160,7 @@ void TfmMain::CreateComponents() {
   Guarded(mnCopy, &TfmMain::mnCopyClick);
   Guarded(mnExport, &TfmMain::mnExportClick);
   Guarded(tbPrint, &TfmMain::tbPrintClick);
+  Guarded(mnPulseReport, &TfmMain::mnPulseReportClick);
   Guarded(mnStart, &TfmMain::mnStartClick);
   Guarded(mnStop, &TfmMain::mnStopClick);
   Guarded(mnCentering, &TfmMain::mnCenteringClick);
@@ -172,7 +174,7 @@ void TfmMain::CreateComponents() {
   mnFile->addSeparator();
   mnFile->addActions({mnAddGraph, mnDelGraph});
   mnFile->addSeparator();
-  mnFile->addActions({mnCopy, mnExport, tbPrint});
+  mnFile->addActions({mnCopy, mnExport, tbPrint, mnPulseReport});
   mnFile->addSeparator();
   for (QAction *item : mnMRU) mnFile->addAction(item);
   mnFile->addSeparator();

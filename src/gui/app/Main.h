@@ -12,11 +12,19 @@ class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
+class QPrinter;
 class QTimer;
 class QToolBar;
 class TDeviceLink;
 class TNotifier;
 class TWindowPanel;
+
+// Answers the printer setup dialog of Print... instead of the operator (tests,
+// scripted screenshots): the hook sets the printer up (a PDF file, say) and
+// returns true to print. An empty hook shows the dialog again. Returns the
+// previous hook. Main thread only.
+using TPrintDialogHook = std::function<bool(QPrinter &printer)>;
+TPrintDialogHook SetPrintDialogHook(TPrintDialogHook hook);
 
 // What the command line chose; read by the main window at creation.
 struct TStartOptions {
@@ -81,7 +89,7 @@ class TfmMain : public QMainWindow {
   QToolBar *mnFileBar = nullptr, *mnOperationBar = nullptr;
   QAction *mnNew = nullptr, *mnOpen = nullptr, *mnSave = nullptr, *mnSaveAs = nullptr,
           *mnAddGraph = nullptr, *mnDelGraph = nullptr, *mnCopy = nullptr, *mnExport = nullptr,
-          *tbPrint = nullptr, *mnExit = nullptr;
+          *tbPrint = nullptr, *mnPulseReport = nullptr, *mnExit = nullptr;
   QAction *mnMRU[5] = {};
   QAction *mnStart = nullptr, *mnStop = nullptr, *mnCentering = nullptr, *mnAdjustment = nullptr,
           *mnSettings = nullptr, *mnLog = nullptr;
@@ -113,6 +121,8 @@ class TfmMain : public QMainWindow {
   void mnCopyClick();
   void mnExportClick();
   void tbPrintClick();
+  // The pulse report of the active project in its dialog.
+  void mnPulseReportClick();
   void mnStartClick();
   // Stops the first running project or adjustment series in creation order.
   void mnStopClick();

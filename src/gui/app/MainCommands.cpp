@@ -26,6 +26,11 @@ TfmProject *ActiveProject() {
   return fmMain ? qobject_cast<TfmProject *>(fmMain->ActiveChild()) : nullptr;
 }
 
+TPrintDialogHook &PrintHook() {
+  static TPrintDialogHook hook;
+  return hook;
+}
+
 TfmAdjustment *ActiveAdjustment() {
   return fmMain ? qobject_cast<TfmAdjustment *>(fmMain->ActiveChild()) : nullptr;
 }
@@ -35,6 +40,12 @@ void SaveProjectAs(TfmProject *fm, const QString &preset) {
   if (!fileName.isEmpty()) fm->SaveProject(fileName);
 }
 }  // namespace
+
+TPrintDialogHook SetPrintDialogHook(TPrintDialogHook hook) {
+  TPrintDialogHook previous = std::move(PrintHook());
+  PrintHook() = std::move(hook);
+  return previous;
+}
 
 QWidget *TfmMain::ActiveChild() const {
   // The current sub-window stays current while another top-level window (a
@@ -147,9 +158,17 @@ void TfmMain::tbPrintClick() {
   // Screen resolution: the chart keeps its on-screen proportions of text to
   // lines when stretched to the page.
   QPrinter printer(QPrinter::ScreenResolution);
+  if (PrintHook()) {
+    if (PrintHook()(printer)) fm->PrintChart(printer);
+    return;
+  }
   QPrintDialog dialog(&printer, this);
   dialog.setObjectName(QStringLiteral("PrinterSetupDialog"));
   if (dialog.exec() == QDialog::Accepted) fm->PrintChart(printer);
+}
+
+void TfmMain::mnPulseReportClick() {
+  if (TfmProject *fm = ActiveProject()) fm->ShowPulseReport();
 }
 
 void TfmMain::mnStartClick() {

@@ -34,14 +34,20 @@
 #include "app/Main.h"
 #include "app/MessageBoxes.h"
 #include "app/Messages.h"
+#include "app/ModalDialogs.h"
 #include "app/OpenWindows.h"
 #include "device/Device.h"
 #include "localization/FormTranslation.h"
 #include "measurement/CurveAnalysis.h"
+#include "measurement/Export.h"
+#include "measurement/Graph.h"
 #include "measurement/IntervalModel.h"
 #include "measurement/ProjectChart.h"
 #include "measurement/ProjectData.h"
 #include "measurement/ProjectFile.h"
+#include "measurement/PulseReport.h"
+#include "measurement/PulseReportDialog.h"
+#include "measurement/RemoveGraph.h"
 #include "measurement/WorkingThread.h"
 #include "settings/FormPlacement.h"
 #include "settings/SettingsStorage.h"
@@ -96,6 +102,17 @@ void SetMainStatus(int panel, const QString &text) {
   if (fmMain) fmMain->SetStatusText(panel, text);
 }
 
+// A graph's full path without its extension, as the removal dialog lists it.
+QString PathWithoutExtension(const QString &fileName) {
+  const QString suffix = QFileInfo(fileName).suffix();
+  return suffix.isEmpty() ? fileName : fileName.left(fileName.size() - suffix.size() - 1);
+}
+
+// A graph's name in the legend: the file name without folder and extension.
+QString GraphName(const QString &fileName) {
+  return QFileInfo(fileName).completeBaseName();
+}
+
 void UpdatePanelCaptions() {
   if (fmMain && fmMain->WindowPanel) fmMain->WindowPanel->UpdateCaptions();
 }
@@ -113,6 +130,8 @@ TfmProject::TfmProject(QWidget *parent) : QWidget(parent), FData(std::make_uniqu
 }
 
 TfmProject::~TfmProject() {
+  // The chart keeps pointers to the graphs this window owns.
+  for (const TGraphEntry &entry : FGraphs) Chart->ClearGraph(entry.Graph->SeriesIndex);
   // A window torn down with its run (the program ends) stops the worker
   // first: it writes into this window's data.
   if (FWorker) {
@@ -218,11 +237,13 @@ void TfmProject::CreateComponents() {
   chbDot = makeCheck("chbDot", QStringLiteral("Dots"));
   chbLogScale = makeCheck("chbLogScale", QStringLiteral("Log. scale"));
   chbCaptions = makeCheck("chbCaptions", QStringLiteral("Captions"));
+  chbAnalysis = makeCheck("chbAnalysis", QStringLiteral("Analysis"));
   auto *view = new QGridLayout(grView);
   view->addWidget(chbLine, 0, 0);
   view->addWidget(chbDot, 1, 0);
   view->addWidget(chbLogScale, 0, 1);
   view->addWidget(chbCaptions, 1, 1);
+  view->addWidget(chbAnalysis, 2, 0);
 
   // Note.
   grNote = new QGroupBox(QStringLiteral("Note"), pnDetail);
@@ -285,6 +306,7 @@ void TfmProject::CreateComponents() {
   connect(chbDot, &QCheckBox::toggled, this, guarded(&TfmProject::chbDotChange));
   connect(chbLogScale, &QCheckBox::toggled, this, guarded(&TfmProject::chbLogScaleChange));
   connect(chbCaptions, &QCheckBox::toggled, this, guarded(&TfmProject::chbCaptionsChange));
+  connect(chbAnalysis, &QCheckBox::toggled, this, guarded(&TfmProject::chbAnalysisChange));
   connect(tmGraph, &QTimer::timeout, this, guarded(&TfmProject::tmGraphTimer));
   connect(tmStop, &QTimer::timeout, this, guarded(&TfmProject::tmStopTimer));
   connect(grInterval, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
@@ -368,6 +390,10 @@ void TfmProject::ReadViewSettings() {
     chbCaptions->setChecked(s.ReadBool(ViewKeyPath, QStringLiteral("chbCaptions"), true));
   }
   chbCaptionsChange();
+  {
+    const QSignalBlocker block(chbAnalysis);
+    chbAnalysis->setChecked(s.ReadBool(ViewKeyPath, QStringLiteral("chbAnalysis"), false));
+  }
 }
 
 void TfmProject::SaveViewSettings() {
@@ -383,6 +409,7 @@ void TfmProject::SaveViewSettings() {
   s.AddParam(ViewKeyPath, QStringLiteral("chbDot"), chbDot->isChecked());
   s.AddParam(ViewKeyPath, QStringLiteral("chbLogScale"), chbLogScale->isChecked());
   s.AddParam(ViewKeyPath, QStringLiteral("chbCaptions"), chbCaptions->isChecked());
+  s.AddParam(ViewKeyPath, QStringLiteral("chbAnalysis"), chbAnalysis->isChecked());
   s.AddParam(ViewKeyPath, QStringLiteral("advancedView"), grAdvanced->isVisibleTo(this));
   s.AddParam(ViewKeyPath, QStringLiteral("tbInterval"), FData->Interval.GetIntervalText());
 }
@@ -594,6 +621,7 @@ void TfmProject::chbLogScaleChange() {
     for (TPixel &p : FData->Pixels) p.Plotted = false;
   }
   UpdateGraph();
+  for (const TGraphEntry &entry : FGraphs) DrawGraph(*entry.Graph);
   Chart->Refresh();
 }
 
@@ -617,6 +645,23 @@ QString TfmProject::StatusText(int panel) const {
   return FStatusPanels[panel]->text();
 }
 
+void TfmProject::chbAnalysisChange() {
+  UpdateAnalysis();
+}
+
+void TfmProject::UpdateAnalysis() {
+  if (!chbAnalysis->isChecked()) {
+    Chart->ClearAnalysis();
+    return;
+  }
+  TPulseReport report;
+  {
+    QReadLocker lock(&FData->DataLock);
+    report = ComputePulseReport(*FData, Zero());
+  }
+  Chart->ShowAnalysis(report);
+}
+
 void TfmProject::UpdateGraph() {
   {
     // Read and drawn under the lock: the worker may be storing a point.
@@ -630,6 +675,13 @@ void TfmProject::UpdateGraph() {
     Chart->AddOwnPoints(full, zero);
     FData->PeakWidth = FData->PeakIndex >= 0 ? ComputePeakWidth(*FData, zero) : 0;
     SetStatusPanels();
+  }
+  // The analysis of the whole curve once the data stand still; during a run
+  // the overlay of the earlier data would mislead.
+  if (Running) {
+    if (Chart->AnalysisShown()) Chart->ClearAnalysis();
+  } else if (chbAnalysis->isChecked()) {
+    UpdateAnalysis();
   }
   Chart->Refresh();
 }
@@ -646,7 +698,9 @@ void TfmProject::RebuildGraph() {
 }
 
 void TfmProject::UpdateAxisRange() {
-  const TAxisRange range = TimeAxisRange(FData->RangeMin, FData->RangeMax, {});
+  QList<const TGraph *> graphs;
+  for (const TGraphEntry &entry : FGraphs) graphs << entry.Graph.get();
+  const TAxisRange range = TimeAxisRange(FData->RangeMin, FData->RangeMax, graphs);
   Chart->SetTimeRange(range.Min, range.Max);
 }
 
@@ -875,9 +929,94 @@ void TfmProject::closeEvent(QCloseEvent *event) {
 
 // ---- export, graphs, pictures -----------------------------------------------
 
-void TfmProject::ExportData(const QString &) {}
-void TfmProject::AddGraph(const QString &) {}
-void TfmProject::RemoveGraphs() {}
+void TfmProject::ExportData(const QString &fileName) {
+  // Under the data lock, so a run's points are whole; written whole or not
+  // at all.
+  ::ExportData(*FData, fileName, Zero());
+}
+
+void TfmProject::AddGraph(const QString &fileName) {
+  if (FGraphs.size() >= size_t(TProjectChart::SeriesCount - 1))
+    RaiseError(
+        QStringLiteral("Unable to add graph as maximum allowed graph qauntity already displayed."));
+  auto same = [&](const QString &other) {
+    return other.compare(fileName, Qt::CaseInsensitive) == 0;
+  };
+  bool shown = same(ProjectFileName);
+  for (const TGraphEntry &entry : FGraphs) shown = shown || same(entry.FileName);
+  if (shown) RaiseError(QStringLiteral("This graph is already displayed."));
+
+  auto graph = std::make_unique<TGraph>();
+  graph->LoadFromFile(fileName);  // a file error passes on; nothing is added
+  // The first series that no graph uses.
+  for (int index = 1; index < TProjectChart::SeriesCount && graph->SeriesIndex < 0; ++index) {
+    bool used = false;
+    for (const TGraphEntry &entry : FGraphs) used = used || entry.Graph->SeriesIndex == index;
+    if (!used) graph->SeriesIndex = index;
+  }
+  FGraphs.push_back({fileName, std::move(graph)});
+  DrawGraph(*FGraphs.back().Graph);
+  UpdateAxisRange();
+  Chart->Refresh();
+}
+
+void TfmProject::DrawGraph(const TGraph &graph) {
+  for (const TGraphEntry &entry : FGraphs)
+    if (entry.Graph.get() == &graph)
+      Chart->DrawGraph(graph.SeriesIndex, &graph, GraphName(entry.FileName));
+}
+
+void TfmProject::RemoveGraph(int index) {
+  if (index < 0 || index >= int(FGraphs.size())) return;
+  Chart->ClearGraph(FGraphs[size_t(index)].Graph->SeriesIndex);
+  FGraphs.erase(FGraphs.begin() + index);
+}
+
+void TfmProject::RemoveGraphs() {
+  if (FGraphs.empty()) return;
+  if (FGraphs.size() == 1) {
+    if (!AskYesNo(Translate(QStringLiteral("Remove graph from project?")))) return;
+    RemoveGraph(0);
+    Chart->SetLegendVisible(false);
+  } else {
+    QStringList lines;
+    for (const TGraphEntry &entry : FGraphs) lines << PathWithoutExtension(entry.FileName);
+    TfmRemoveGraph dialog(lines, this);
+    if (ExecModalDialog(dialog) != QDialog::Accepted) return;
+    for (const QString &line : dialog.Checked()) {
+      for (size_t i = 0; i < FGraphs.size(); ++i)
+        if (PathWithoutExtension(FGraphs[i].FileName) == line) {
+          RemoveGraph(int(i));
+          break;
+        }
+    }
+    // The legend stays, even with no graph left.
+  }
+  UpdateAxisRange();
+  Chart->Refresh();
+}
+
+QStringList TfmProject::GraphFiles() const {
+  QStringList files;
+  for (const TGraphEntry &entry : FGraphs) files << entry.FileName;
+  return files;
+}
+
+const TGraph *TfmProject::GraphAt(int index) const {
+  return index >= 0 && index < int(FGraphs.size()) ? FGraphs[size_t(index)].Graph.get() : nullptr;
+}
+
+void TfmProject::ShowPulseReport() {
+  // During a run the report shows the points stored so far, read whole.
+  TfmPulseReport dialog(
+      ProjectName,
+      [this](TCorrelationKind kind) {
+        QReadLocker lock(&FData->DataLock);
+        return ComputePulseReport(*FData, Zero(), kind);
+      },
+      this);
+  ExecModalDialog(dialog);
+}
 
 void TfmProject::CopyChart() {
   CopyChartToClipboard(Chart->Plot());

@@ -3,6 +3,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <vector>
 
 class QAction;
 class QCheckBox;
@@ -17,6 +18,7 @@ class QTimer;
 class QToolButton;
 class TIntervalGrid;
 class TIntervalModel;
+class TGraph;
 class TProjectChart;
 class TProjectData;
 class TWorkingThread;
@@ -63,9 +65,19 @@ class TfmProject : public QWidget {
 
   // The curve as an ASCII table.
   void ExportData(const QString &fileName);
-  // Overlaid curves of other project files.
+  // Overlaid curves of other project files, at most six: read once, drawn in
+  // the first free series of Series2..Series7, kept until removed or the
+  // window closes.
   void AddGraph(const QString &fileName);
+  // Refills the graph's series from its values in the current scale.
+  void DrawGraph(const TGraph &graph);
+  // One graph: asks, then removes it; several: the check-list dialog.
   void RemoveGraphs();
+  // Full paths of the added graphs, in the order they were added.
+  QStringList GraphFiles() const;
+  const TGraph *GraphAt(int index) const;
+  // The pulse report of the project's pixels in its dialog, modal.
+  void ShowPulseReport();
   // The chart on the clipboard, and on one printed page.
   void CopyChart();
   void PrintChart(QPrinter &printer);
@@ -100,6 +112,8 @@ class TfmProject : public QWidget {
   QAction *mnCopyTable = nullptr, *mnPasteTable = nullptr, *mnClearTable = nullptr;
   QGroupBox *grView = nullptr;
   QCheckBox *chbLine = nullptr, *chbDot = nullptr, *chbLogScale = nullptr, *chbCaptions = nullptr;
+  // The fitted peak and the detected pulses over the curve.
+  QCheckBox *chbAnalysis = nullptr;
   QGroupBox *grNote = nullptr;
   QPlainTextEdit *edNote = nullptr;
   QStatusBar *StatusBar = nullptr;
@@ -121,6 +135,7 @@ class TfmProject : public QWidget {
   void chbDotChange();
   void chbLogScaleChange();
   void chbCaptionsChange();
+  void chbAnalysisChange();
   void tmGraphTimer();
   void tmStopTimer();
   // Text of status panel 0..2 of this window.
@@ -144,8 +159,16 @@ class TfmProject : public QWidget {
   void SetStatusPanels();
   void SelectIntervalRow(int row, int column);
   bool FormClose();
+  void RemoveGraph(int index);
+  // The analysis overlay recomputed from the pixels, when it is switched on.
+  void UpdateAnalysis();
 
   std::unique_ptr<TProjectData> FData;
   std::unique_ptr<TWorkingThread> FWorker;
   bool FLoadingNote = false;
+  struct TGraphEntry {
+    QString FileName;
+    std::unique_ptr<TGraph> Graph;
+  };
+  std::vector<TGraphEntry> FGraphs;
 };

@@ -13,7 +13,9 @@
 #include <limits>
 
 #include "measurement/CurveAnalysis.h"
+#include "measurement/Graph.h"
 #include "measurement/ProjectData.h"
+#include "measurement/PulseReport.h"
 
 namespace {
 struct TSeriesStyle {
@@ -31,7 +33,13 @@ const TSeriesStyle SeriesStyles[TProjectChart::SeriesCount] = {
     {QColor(128, 128, 0), QColor(128, 128, 0), false},
     {QColor(64, 0, 64), QColor(0, 0, 0), false},
 };
-constexpr int MarkerSize = 3;  // pixels
+constexpr int MarkerSize = 3;      // pixels
+constexpr int PulseMarkSize = 11;  // pixels
+// The fitted curve is drawn this many fitted widths either side of its centre:
+// 2^-25 of the top at the ends, below anything the instrument measures.
+constexpr double FitHalfSpanWidths = 2.5;
+constexpr int FitCurvePoints = 241;
+const QColor AnalysisColour(0, 128, 0);
 constexpr double LinearMax = 1.01;
 const QColor Navy(0, 0, 128);
 
@@ -122,6 +130,21 @@ TProjectChart::TProjectChart(TProjectData &data, QWidget *parent) : QWidget(pare
   legendFont.setStyleHint(QFont::Monospace);
   FPlot->legend->setFont(legendFont);
   FPlot->legend->setVisible(false);
+
+  // The analysis overlay, above the curves and never in the legend.
+  FFitCurve = FPlot->addGraph();
+  FFitCurve->setName(QStringLiteral("Fit"));
+  FFitCurve->setPen(QPen(AnalysisColour, 2, Qt::DashLine));
+  FFitCurve->setLineStyle(QCPGraph::lsLine);
+  FFitCurve->removeFromLegend();
+  FFitCurve->setVisible(false);
+  FPulseMarks = FPlot->addGraph();
+  FPulseMarks->setName(QStringLiteral("Pulses"));
+  FPulseMarks->setLineStyle(QCPGraph::lsNone);
+  FPulseMarks->setScatterStyle(QCPScatterStyle(
+      QCPScatterStyle::ssTriangleInverted, QPen(AnalysisColour, 2), Qt::NoBrush, PulseMarkSize));
+  FPulseMarks->removeFromLegend();
+  FPulseMarks->setVisible(false);
 
   FPlot->setSelectionRectMode(QCP::srmCustom);
   connect(FPlot->selectionRect(), &QCPSelectionRect::accepted, this,
@@ -244,6 +267,119 @@ void TProjectChart::Unzoom() {
   FPlot->replot();
 }
 
+void TProjectChart::DrawGraph(int index, const TGraph *graph, const QString &name) {
+  if (index <= 0 || index >= SeriesCount || !graph) return;
+  FGraphs[index] = graph;
+  FGraphNames[index] = name;
+  FPlot->legend->setVisible(true);
+  QCPGraph *series = FSeries[index];
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const QList<int> breaks = graph->BreakPositions();
+  QVector<QCPGraphData> points;
+  points.reserve(PixelTotal + breaks.size());
+  int b = 0;
+  for (int i = 0; i <= MaxPixel; ++i) {
+    const float v = graph->Values[i];
+    if (v >= 0)
+      points.append(QCPGraphData(DelayOf(i, graph->ZeroPosition), FLog ? LogValue(v) : v));
+    // The break halfway after the last value of a stretch, as for the own
+    // curve: its key never equals a point's.
+    if (b < breaks.size() && breaks[b] == i) {
+      points.append(QCPGraphData(DelayOf(i, graph->ZeroPosition) + FsPerStep / 2, nan));
+      ++b;
+    }
+  }
+  series->data()->set(points, true);
+  series->setVisible(true);
+  if (!FPlot->legend->hasItemWithPlottable(series)) series->addToLegend();
+  series->setName(PadTitle(name, QString(), TitleWidth()));
+  ResetTitles();
+  FPlot->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void TProjectChart::ClearGraph(int index) {
+  if (index <= 0 || index >= SeriesCount) return;
+  FGraphs[index] = nullptr;
+  FGraphNames[index].clear();
+  FSeries[index]->data()->clear();
+  FSeries[index]->setVisible(false);
+  FSeries[index]->removeFromLegend();
+  ResetTitles();
+  FPlot->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void TProjectChart::SetLegendVisible(bool visible) {
+  FPlot->legend->setVisible(visible);
+  FPlot->replot(QCustomPlot::rpQueuedReplot);
+}
+
+bool TProjectChart::LegendVisible() const {
+  return FPlot->legend->visible();
+}
+
+void TProjectChart::ShowAnalysis(const TPulseReport &report) {
+  FFitKeys.clear();
+  FFitValues.clear();
+  FMarkKeys.clear();
+  FMarkValues.clear();
+  const TPeakFit &fit = report.Gaussian;
+  if (fit.Valid && fit.FwhmFs > 0) {
+    // The Gaussian of the fit in contrast: height x 2^-(2 (t - centre) / FWHM)^2.
+    const double span = FitHalfSpanWidths * fit.FwhmFs;
+    for (int k = 0; k < FitCurvePoints; ++k) {
+      const double t = fit.CenterFs - span + 2 * span * k / (FitCurvePoints - 1);
+      const double u = 2 * (t - fit.CenterFs) / fit.FwhmFs;
+      FFitKeys.append(t);
+      FFitValues.append(fit.Height * std::exp2(-u * u));
+    }
+  }
+  // Pulse delays are counted from the main peak.
+  const std::optional<double> centre =
+      fit.Valid ? std::optional<double>(fit.CenterFs) : report.PeakPositionFs;
+  if (centre) {
+    for (const TSatellite &s : report.Pulses) {
+      FMarkKeys.append(*centre + s.DelayFs);
+      FMarkValues.append(s.Contrast + s.BackgroundContrast);
+    }
+  }
+  FAnalysis = true;
+  RedrawAnalysis();
+}
+
+void TProjectChart::ClearAnalysis() {
+  FAnalysis = false;
+  FFitKeys.clear();
+  FFitValues.clear();
+  FMarkKeys.clear();
+  FMarkValues.clear();
+  RedrawAnalysis();
+}
+
+bool TProjectChart::AnalysisShown() const {
+  return FAnalysis;
+}
+
+int TProjectChart::AnalysisMarkCount() const {
+  return FPulseMarks->data()->size();
+}
+
+int TProjectChart::AnalysisCurvePointCount() const {
+  return FFitCurve->data()->size();
+}
+
+void TProjectChart::RedrawAnalysis() {
+  auto scaled = [this](const QVector<double> &values) {
+    QVector<double> out(values.size());
+    for (qsizetype i = 0; i < values.size(); ++i) out[i] = FLog ? LogValue(values[i]) : values[i];
+    return out;
+  };
+  FFitCurve->setData(FFitKeys, scaled(FFitValues), true);
+  FPulseMarks->setData(FMarkKeys, scaled(FMarkValues), true);
+  FFitCurve->setVisible(FAnalysis && !FFitKeys.isEmpty());
+  FPulseMarks->setVisible(FAnalysis && !FMarkKeys.isEmpty());
+  FPlot->replot(QCustomPlot::rpQueuedReplot);
+}
+
 void TProjectChart::SetLines(bool visible) {
   for (QCPGraph *graph : FSeries)
     graph->setLineStyle(visible ? QCPGraph::lsLine : QCPGraph::lsNone);
@@ -264,6 +400,7 @@ void TProjectChart::SetLogScale(bool log, const QString &title) {
     if (FPlot->yAxis->range().lower > 1) FPlot->yAxis->setRangeLower(0);
     FPlot->yAxis->setRange(0, LinearMax);
   }
+  RedrawAnalysis();
   FitValueAxis();
   FPlot->replot(QCustomPlot::rpQueuedReplot);
 }
@@ -333,9 +470,18 @@ bool TProjectChart::ReadoutVisible() const {
   return lbXValue->isVisible();
 }
 
+int TProjectChart::TitleWidth() const {
+  qsizetype width = ProjectName.size();
+  for (int i = 1; i < SeriesCount; ++i)
+    if (FGraphs[i]) width = std::max(width, FGraphNames[i].size());
+  return int(width);
+}
+
 void TProjectChart::ResetTitles() {
-  const int width = ProjectName.size();
+  const int width = TitleWidth();
   FSeries[0]->setName(PadTitle(ProjectName, QString(), width));
+  for (int i = 1; i < SeriesCount; ++i)
+    if (FGraphs[i]) FSeries[i]->setName(PadTitle(FGraphNames[i], QString(), width));
 }
 
 void TProjectChart::ShowReadout(bool visible) {
@@ -383,8 +529,11 @@ void TProjectChart::ChartMouseMove(const QPoint &pos, Qt::MouseButtons buttons, 
   pnReperBottom->setGeometry(pos.x(), bottomStart, 1,
                              std::max(0, r.bottom() + 1 - lbXValue->height() - bottomStart));
 
-  const int width = ProjectName.size();
+  const int width = TitleWidth();
   FSeries[0]->setName(PadTitle(ProjectName, yText, width));
+  for (int i = 1; i < SeriesCount; ++i)
+    if (FGraphs[i])
+      FSeries[i]->setName(PadTitle(FGraphNames[i], FGraphs[i]->ValueTextAt(shift), width));
   ShowReadout(true);
   lbXValue->raise();
   lbYValue->raise();

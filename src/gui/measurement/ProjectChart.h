@@ -11,7 +11,9 @@ class QCPTextElement;
 class QFrame;
 class QLabel;
 class QMouseEvent;
+class TGraph;
 class TProjectData;
+struct TPulseReport;
 
 // The chart of a project window: the project's own curve (Series1) and six
 // spare series for added graphs (Series2..Series7), the time axis, the log or
@@ -68,6 +70,26 @@ class TProjectChart : public QWidget {
   bool TitleVisible() const;
   QString TimeAxisTitle() const;
 
+  // Added graphs. A graph drawn in series index (1..6) is shown there, in
+  // the legend, and in the read-out under name; the chart keeps a pointer to
+  // it until it is cleared (the window owns the graph). Drawing refills the
+  // series whole, in the current scale.
+  void DrawGraph(int index, const TGraph *graph, const QString &name);
+  // The series empty, inactive and out of the legend.
+  void ClearGraph(int index);
+  const TGraph *GraphIn(int index) const { return FGraphs[index]; }
+  void SetLegendVisible(bool visible);
+  bool LegendVisible() const;
+
+  // The analysis overlay: the Gaussian fit of the main peak and marks at the
+  // detected pre- and post-pulses, in the current scale; a report without a
+  // valid fit or pulses draws what it has. Cleared by ClearAnalysis.
+  void ShowAnalysis(const TPulseReport &report);
+  void ClearAnalysis();
+  bool AnalysisShown() const;
+  int AnalysisMarkCount() const;
+  int AnalysisCurvePointCount() const;
+
   // Title of Series1 (and of the legend entry).
   void SetSeriesTitle(int index, const QString &title);
   QString SeriesTitle(int index) const;
@@ -103,10 +125,21 @@ class TProjectChart : public QWidget {
   void SelectionAccepted(const QRect &rect, QMouseEvent *event);
   void FitValueAxis();
   void ResetTitles();
+  // The widest name among the own curve and the added graphs, in characters.
+  int TitleWidth() const;
+  void RedrawAnalysis();
 
   TProjectData &FData;
   QCustomPlot *FPlot = nullptr;
   QCPGraph *FSeries[SeriesCount] = {};
+  const TGraph *FGraphs[SeriesCount] = {};
+  QString FGraphNames[SeriesCount];
+  // The analysis overlay: fitted curve and pulse marks, out of the legend.
+  QCPGraph *FFitCurve = nullptr;
+  QCPGraph *FPulseMarks = nullptr;
+  // Fit and pulses in linear contrast against delay, redrawn on a scale switch.
+  QVector<double> FFitKeys, FFitValues, FMarkKeys, FMarkValues;
+  bool FAnalysis = false;
   QCPTextElement *FTitle = nullptr;
   bool FTitleShown = false;
   bool FLog = true;

@@ -358,6 +358,7 @@ class MainWindowTest : public QObject {
         {"mnCopy", "Copy", {}},
         {"mnExport", "Export...", QKeySequence("Ctrl+E")},
         {"tbPrint", "Print...", QKeySequence("Ctrl+P")},
+        {"mnPulseReport", "Pulse report...", {}},
         {"mnExit", "Exit", {}},
         {"mnStart", "Start", QKeySequence("F8")},
         {"mnStop", "Stop", QKeySequence("F9")},
@@ -383,8 +384,8 @@ class MainWindowTest : public QObject {
     }
     QCOMPARE(ActionNames(FMain->mnFile->actions()),
              (QStringList{"mnNew", "mnOpen", "mnSave", "mnSaveAs", "-", "mnAddGraph", "mnDelGraph",
-                          "-", "mnCopy", "mnExport", "tbPrint", "-", "mnMRU1", "mnMRU2", "mnMRU3",
-                          "mnMRU4", "mnMRU5", "-", "mnExit"}));
+                          "-", "mnCopy", "mnExport", "tbPrint", "mnPulseReport", "-", "mnMRU1",
+                          "mnMRU2", "mnMRU3", "mnMRU4", "mnMRU5", "-", "mnExit"}));
     QCOMPARE(ActionNames(FMain->mnDevice->actions()),
              (QStringList{"mnStart", "mnStop", "mnCentering", "-", "mnAdjustment", "mnSettings",
                           "-", "mnLog"}));

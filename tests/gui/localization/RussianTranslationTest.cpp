@@ -25,6 +25,8 @@
 #include "localization/LanguageList.h"
 #include "localization/TranslationEditor.h"
 #include "localization/Translator.h"
+#include "measurement/PulseReportDialog.h"
+#include "measurement/RemoveGraph.h"
 #include "settings/Settings.h"
 #include "simulator/SimulatorLink.h"
 
@@ -164,6 +166,8 @@ class RussianTranslationTest : public QObject {
     { TfmTranslationEditor existing(QStringLiteral("Русский"), main.get()); }
     { TfmMoveSM carriage(main.get()); }
     { TfmMoveFilter wheel(main.get()); }
+    { TfmRemoveGraph graphs({"/data/a", "/data/b"}, main.get()); }
+    { TfmPulseReport report("Project", {}, main.get()); }
     main->mnLog->trigger();
     main->mnNew->trigger();
     main->mnAdjustment->trigger();
