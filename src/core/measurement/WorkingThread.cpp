@@ -19,7 +19,9 @@ constexpr double MsPerDay = 86400000.0;
 TWorkingThread::TWorkingThread(TProjectData *project, TDevice *device, QObject *parent)
     : QThread(parent), Project(project), FDevice(device ? device : ::Device) {}
 
-void TWorkingThread::run() { Execute(); }
+void TWorkingThread::run() {
+  Execute();
+}
 
 void TWorkingThread::Execute() {
   ErrorText.clear();
@@ -93,6 +95,13 @@ void TWorkingThread::StorePoint(int value, int done, int total, const QElapsedTi
   p.Modified = true;
   p.PercentDone = quint8(qint64(done) * 100 / total);
   p.EstimatedTime = double(total - done) * double(elapsedMs) / done / MsPerDay;
+  if (OnPointStored) {
+    // The file work of the hook happens outside the lock: drawing and saving
+    // wait for DataLock, never for the disk.
+    const TPixel stored = pixel;
+    lock.unlock();
+    OnPointStored(x, stored);
+  }
 }
 
 int TWorkingThread::MeasurePoint() {
@@ -110,6 +119,10 @@ int TWorkingThread::MeasurePoint() {
   }
 }
 
-bool TWorkingThread::DecreaseSignal() { return FDevice->NextFilter() || FDevice->GainDown(); }
+bool TWorkingThread::DecreaseSignal() {
+  return FDevice->NextFilter() || FDevice->GainDown();
+}
 
-bool TWorkingThread::IncreaseSignal() { return FDevice->GainUp() || FDevice->PreviousFilter(); }
+bool TWorkingThread::IncreaseSignal() {
+  return FDevice->GainUp() || FDevice->PreviousFilter();
+}
