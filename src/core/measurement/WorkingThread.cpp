@@ -19,9 +19,7 @@ constexpr double MsPerDay = 86400000.0;
 TWorkingThread::TWorkingThread(TProjectData *project, TDevice *device, QObject *parent)
     : QThread(parent), Project(project), FDevice(device ? device : ::Device) {}
 
-void TWorkingThread::run() {
-  Execute();
-}
+void TWorkingThread::run() { Execute(); }
 
 void TWorkingThread::Execute() {
   ErrorText.clear();
@@ -119,10 +117,6 @@ int TWorkingThread::MeasurePoint() {
   }
 }
 
-bool TWorkingThread::DecreaseSignal() {
-  return FDevice->NextFilter() || FDevice->GainDown();
-}
+bool TWorkingThread::DecreaseSignal() { return FDevice->NextFilter() || FDevice->GainDown(); }
 
-bool TWorkingThread::IncreaseSignal() {
-  return FDevice->GainUp() || FDevice->PreviousFilter();
-}
+bool TWorkingThread::IncreaseSignal() { return FDevice->GainUp() || FDevice->PreviousFilter(); }
