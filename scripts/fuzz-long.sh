@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# A long libFuzzer run of one reader: scripts/fuzz-long.sh TARGET [RUNS]
+# (TARGET one of project_file settings dictionary filter_table interval_text
+# simulator_files run_journal; RUNS default 1000000). Prints libFuzzer's last
+# lines and the figures; a finding leaves its input as crash-*/leak-*/timeout-*
+# in the current folder: fix it and add the input to the target's corpus
+# (tests/core/fuzz/corpus/TARGET, tests/data/measurement for project_file).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+target=${1:?usage: scripts/fuzz-long.sh TARGET [RUNS]}
+runs=${2:-1000000}
+build=${FUZZ_BUILD:-build-fuzz}
+cmake -S tests/core/fuzz -B "$build" -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+cmake --build "$build" -j2 --target "${target}_fuzz" >/dev/null
+seeds=tests/core/fuzz/corpus/$target
+[ "$target" = project_file ] && seeds=tests/data/measurement
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+start=$(date +%s)
+status=0
+"$build/${target}_fuzz" -runs="$runs" -max_len=4096 -timeout=10 -print_final_stats=1 \
+  "$work" "$seeds" >"$work/log" 2>&1 || status=$?
+tail -n 14 "$work/log"
+echo "$target: $runs runs in $(( $(date +%s) - start )) s, exit status $status"
+exit $status
