@@ -2,20 +2,24 @@
 #include <QDir>
 #include <QFile>
 
-#include <cstdlib>
-
 #include "FuzzEntry.h"
 
-QString FuzzScratchFolder() {
-  static const QString folder = [] {
+namespace {
+// The folder, removed with its files when the process ends.
+struct TScratch {
+  QString Path;
+  TScratch() {
     const QString base = QDir("/dev/shm").exists() ? QString("/dev/shm") : QDir::tempPath();
-    const QString path =
-        QString("%1/veltravor-fuzz-%2").arg(base).arg(QCoreApplication::applicationPid());
-    QDir().mkpath(path);
-    std::atexit([] { QDir(FuzzScratchFolder()).removeRecursively(); });
-    return path;
-  }();
-  return folder;
+    Path = QString("%1/veltravor-fuzz-%2").arg(base).arg(QCoreApplication::applicationPid());
+    QDir().mkpath(Path);
+  }
+  ~TScratch() { QDir(Path).removeRecursively(); }
+};
+}  // namespace
+
+QString FuzzScratchFolder() {
+  static const TScratch scratch;
+  return scratch.Path;
 }
 
 QString FuzzScratchFile(const QString &name, const uint8_t *data, size_t size) {
