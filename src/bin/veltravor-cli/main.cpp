@@ -8,7 +8,7 @@
 #include "app/Messages.h"
 
 namespace {
-const char *const MainUsage = "Usage: veltravor-cli <command> [options] (info, export, scan)";
+const char *const MainUsage = "Usage: veltravor-cli <command> [options] (info, export, scan, recover)";
 
 void PrintMainHelp() {
   Out(MainUsage);
@@ -17,6 +17,7 @@ void PrintMainHelp() {
   Out("  info [--json] FILE.vtp     what a project file holds and its analysis");
   Out("  export FILE.vtp OUT.dat    the file's curve as an ASCII table");
   Out("  scan [options] -o FILE.vtp measure with the instrument and save a project file");
+  Out("  recover JOURNAL -o FILE.vtp a run journal left by a killed scan, as a project file");
   Out("");
   Out("Options:");
   Out("  -h, --help                 this help; 'veltravor-cli COMMAND --help' for a command");
@@ -49,6 +50,7 @@ int main(int argc, char **argv) {
     if (command == "info") return RunInfo(args);
     if (command == "export") return RunExport(args);
     if (command == "scan") return RunScan(args);
+    if (command == "recover") return RunRecover(args);
     throw EUsageError(QString("unknown command \"%1\"").arg(command), MainUsage);
   } catch (const EUsageError &e) {
     Err("veltravor-cli: " + e.Message);
