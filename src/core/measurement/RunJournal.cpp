@@ -368,9 +368,10 @@ std::unique_ptr<TRunJournal> TRunJournal::Begin(const TProjectData &data, const 
         "Cannot create the run journal \"%\". %",
         QStringList{NativeName(journal->FFileName), QString::fromLocal8Bit(std::strerror(errno))});
   journal->F->Fd = fd;
-  // Held until the file is closed, also by a killed process's kernel: tells
-  // FindJournals that the run is still under way.
-  ::flock(fd, LOCK_EX | LOCK_NB);
+  // Held until the file is closed (the kernel drops it when the process dies):
+  // tells FindJournals that the run is still under way. Blocking, because a
+  // FindJournals of another process may hold its shared lock for a moment.
+  ::flock(fd, LOCK_EX);
   if (!WriteAllBytes(fd, bytes.constData(), bytes.size(), error) || ::fdatasync(fd) != 0) {
     if (error.isEmpty()) error = QString::fromLocal8Bit(std::strerror(errno));
     journal->Remove();

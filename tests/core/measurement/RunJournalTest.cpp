@@ -91,10 +91,20 @@ TEST_F(RunJournal, EveryPointTheWorkerStoresIsJournalledAndRebuildsTheProject) {
 
   auto journal = TRunJournal::Begin(project, Folder());
   TWorkingThread worker(&project, &device);
-  worker.OnPointStored = journal->Sink();
+  // The hook runs after DataLock is released: drawing and saving never wait
+  // for the disk.
+  int lockedInHook = 0;
+  worker.OnPointStored = [&, sink = journal->Sink()](int index, const TPixel &pixel) {
+    if (project.DataLock.tryLockForWrite())
+      project.DataLock.unlock();
+    else
+      ++lockedInHook;
+    sink(index, pixel);
+  };
   worker.start();
   ASSERT_TRUE(worker.wait(QDeadlineTimer(60000)));
   ASSERT_TRUE(worker.ErrorText.isEmpty()) << worker.ErrorText.toStdString();
+  EXPECT_EQ(lockedInHook, 0);
   EXPECT_EQ(journal->Points(), 51);
   EXPECT_FALSE(journal->Failed());
   journal->Flush();
