@@ -34,7 +34,7 @@ VELTRAVOR_FUZZ_TARGET(Settings) {
     config.KeepState = false;
     return CreateSimulatorLink(config);
   }();
-  TDevice device(link.get());
+  static TDevice device(link.get());  // every field is set below
   LoadDeviceParams(device, settings);
   FUZZ_CHECK(!device.FilterTable.isEmpty());
   for (const TFilterRecord &r : device.FilterTable) FUZZ_CHECK(r.Transmission == r.Transmission);
