@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # A long libFuzzer run of one reader: scripts/fuzz-long.sh TARGET [RUNS]
-# (TARGET one of project_file settings dictionary filter_table interval_text
-# simulator_files run_journal; RUNS default 1000000; MAX_SECONDS, when set,
+# (TARGET one of project_file pulse_report settings dictionary filter_table
+# interval_text simulator_files run_journal; RUNS default 1000000; MAX_SECONDS, when set,
 # ends the run after that many seconds). Prints libFuzzer's last
 # lines and the figures; a finding leaves its input as crash-*/leak-*/timeout-*
 # in the current folder: fix it and add the input to the target's corpus
-# (tests/core/fuzz/corpus/TARGET, tests/data/measurement for project_file).
+# (tests/core/fuzz/corpus/TARGET, tests/data/measurement for the project file
+# and the pulse report).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 target=${1:?usage: scripts/fuzz-long.sh TARGET [RUNS]}
@@ -14,7 +15,7 @@ build=${FUZZ_BUILD:-build-fuzz}
 cmake -S tests/core/fuzz -B "$build" -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build "$build" -j2 --target "${target}_fuzz" >/dev/null
 seeds=tests/core/fuzz/corpus/$target
-[ "$target" = project_file ] && seeds=tests/data/measurement
+case $target in project_file | pulse_report) seeds=tests/data/measurement ;; esac
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 start=$(date +%s)

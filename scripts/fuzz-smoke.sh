@@ -11,10 +11,11 @@ cmake -S tests/core/fuzz -B "$build" -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build "$build" -j2 >/dev/null
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-for target in project_file settings dictionary filter_table interval_text simulator_files \
-  run_journal; do
+for target in project_file pulse_report settings dictionary filter_table interval_text \
+  simulator_files run_journal; do
+  [ -x "$build/${target}_fuzz" ] || continue
   seeds=tests/core/fuzz/corpus/$target
-  [ "$target" = project_file ] && seeds=tests/data/measurement
+  case $target in project_file | pulse_report) seeds=tests/data/measurement ;; esac
   mkdir -p "$work/$target"
   # A finding leaves its input here as crash-*, leak-* or timeout-*.
   if ! "$build/${target}_fuzz" -runs="$runs" -max_len=4096 -seed=1 -timeout=10 \

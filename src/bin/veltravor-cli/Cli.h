@@ -24,8 +24,10 @@ void Err(const QString &line);
 int RunInfo(const QStringList &args);
 int RunExport(const QStringList &args);
 int RunScan(const QStringList &args);
-int RunRecover(const QStringList &args);
 
 // Reads a whole integer option value; EUsageError naming the option otherwise.
 int IntegerOption(const QString &option, const QString &value, qint64 low, qint64 high,
                   const QString &usage);
+
+// veltravor-cli recover (beside scan, in CliScan.cpp).
+int RunRecover(const QStringList &args);

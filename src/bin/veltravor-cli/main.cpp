@@ -8,7 +8,7 @@
 #include "app/Messages.h"
 
 namespace {
-const char *const MainUsage = "Usage: veltravor-cli <command> [options] (info, export, scan, recover)";
+const char *const MainUsage = "Usage: veltravor-cli <command> [options] (info, export, scan)";
 
 void PrintMainHelp() {
   Out(MainUsage);
