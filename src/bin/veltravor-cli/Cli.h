@@ -29,3 +29,6 @@ int RunReport(const QStringList &args);
 // Reads a whole integer option value; EUsageError naming the option otherwise.
 int IntegerOption(const QString &option, const QString &value, qint64 low, qint64 high,
                   const QString &usage);
+
+// veltravor-cli recover (beside scan, in CliScan.cpp).
+int RunRecover(const QStringList &args);

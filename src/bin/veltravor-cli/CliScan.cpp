@@ -1,5 +1,8 @@
 // veltravor-cli scan: one run of the scan worker on the instrument (USB serial
 // link, a named port, or the simulated instrument), saved as a project file.
+// The run is journalled (every stored point at once) and the project file is
+// rewritten every few seconds, so a killed run loses nothing.
+// veltravor-cli recover: a run journal left by a killed run, as a project file.
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -24,6 +27,7 @@
 #include "measurement/CurveAnalysis.h"
 #include "measurement/ProjectData.h"
 #include "measurement/ProjectFile.h"
+#include "measurement/RunJournal.h"
 #include "measurement/WorkingThread.h"
 #include "settings/SettingsStorage.h"
 #include "simulator/SimulatorFiles.h"
@@ -33,7 +37,12 @@ namespace {
 const char *const ScanUsage =
     "Usage: veltravor-cli scan [--simulator [--seed N] [--speed S] | --port PATH] "
     "(--from FS --to FS [--step N] | --table TEXT) [--avg N] [--low N] [--high N] [--home] "
-    "-o FILE.vtp";
+    "[--continue] -o FILE.vtp";
+const char *const RecoverUsage = "Usage: veltravor-cli recover JOURNAL -o FILE.vtp";
+
+// The project file is rewritten this often during a run (a killed run leaves
+// a file with every point stored up to the last write).
+constexpr qint64 RewriteIntervalMs = 5000;
 
 const TKeyPath General{"General"};
 
@@ -64,10 +73,15 @@ void PrintScanHelp() {
   Out("  --low N            lower signal threshold (default: \"lowLevel\", 50)");
   Out("  --high N           upper signal threshold (default: \"highLevel\", 650)");
   Out("  --home             roll the carriage back to its initial limit before the run");
+  Out("  --continue         start from the points FILE.vtp holds already and measure only");
+  Out("                     what is missing (a run cut short, a link that came back)");
   Out("  -o FILE.vtp        the project file to write");
   Out("");
   Out("The run refuses to start while the carriage position is unknown, unless --home is");
   Out("given. Ctrl+C stops between two points and saves what was measured (exit status 130).");
+  Out("FILE.vtp is rewritten every few seconds during the run, and every stored point goes at");
+  Out("once into a run journal in the state folder; the journal is removed when the points are");
+  Out("saved at the end. After a crash or a kill, 'veltravor-cli recover' turns it into a file.");
 }
 
 struct TScanOptions {
@@ -80,6 +94,7 @@ struct TScanOptions {
   std::optional<QString> Table;
   std::optional<int> Avg, Low, High;
   bool Home = false;
+  bool Continue = false;
   QString Output;
 };
 
@@ -89,6 +104,7 @@ TScanOptions ReadOptions(const TParsedArgs &parsed) {
   const auto &v = parsed.Values;
   o.Simulator = parsed.Flags.contains("--simulator");
   o.Home = parsed.Flags.contains("--home");
+  o.Continue = parsed.Flags.contains("--continue");
   if (!parsed.Positional.isEmpty())
     throw EUsageError(QString("unexpected argument \"%1\"").arg(parsed.Positional[0]), usage);
   if (!v.contains("-o"))
@@ -192,7 +208,7 @@ struct TGlobals {
 }  // namespace
 
 int RunScan(const QStringList &args) {
-  const TParsedArgs parsed = ParseArgs(args, {"--simulator", "--home"},
+  const TParsedArgs parsed = ParseArgs(args, {"--simulator", "--home", "--continue"},
                                        {"--seed", "--speed", "--port", "--from", "--to", "--step",
                                         "--table", "--avg", "--low", "--high", "-o"},
                                        ScanUsage);
@@ -233,17 +249,25 @@ int RunScan(const QStringList &args) {
 
   // The plan first: a bad interval is reported before anything moves.
   TProjectData data;
+  if (o.Continue && QFileInfo::exists(o.Output)) LoadProject(data, o.Output, device.ZeroPosition);
   data.ZeroPosition = device.ZeroPosition;
   if (o.Table) {
     data.AdvancedMode = true;
     data.Interval.SetIntervalText(*o.Table);
   } else {
+    data.AdvancedMode = false;
     data.Left = *o.From;
     data.Right = *o.To;
     data.Step = o.Step;
   }
   data.BuildPlan(device.ZeroPosition);
-  if (data.Plan.isEmpty()) throw EAppError("The interval holds no carriage position to measure.");
+  if (data.Plan.isEmpty()) {
+    if (o.Continue && data.PixelCount > 0) {
+      Out(QString("Points measured: 0 (every position of the interval holds a point already)"));
+      return ExitOk;
+    }
+    throw EAppError("The interval holds no carriage position to measure.");
+  }
 
   const bool carriageKnown = settings.ReadInt(General, "Carriage", -1) != -1;
   if (!carriageKnown && !o.Home)
@@ -267,16 +291,55 @@ int RunScan(const QStringList &args) {
     throw;
   }
 
+  // The file exists from the start (earlier points, interval, note), and the
+  // journal takes every point from the first one on.
+  data.StartTime = QDateTime::currentDateTime();
+  std::unique_ptr<TRunJournal> journal;
+  try {
+    SaveProject(data, o.Output);
+    data.ProjectFileName = QFileInfo(o.Output).absoluteFilePath();
+    journal = TRunJournal::Begin(data, TRunJournal::Folder(o.Simulator));
+    Err("Run journal: " + journal->FileName());
+  } catch (const std::exception &) {
+    SaveDeviceState(device, settingsFile, logFile);
+    throw;
+  }
+
   QString errorText;
   bool stopped = false;
+  QString rewriteError;
+  std::atomic<int> measured{0};  // points stored by this run
   try {
     const bool terminal = ::isatty(STDERR_FILENO);
     TWorkingThread worker(&data, &device);
+    worker.OnPointStored = [&journal, &measured](int index, const TPixel &pixel) {
+      ++measured;
+      journal->Append(index, pixel);
+    };
     QElapsedTimer elapsed;
     elapsed.start();
+    QElapsedTimer sinceRewrite;
+    sinceRewrite.start();
     data.Running = true;
     if (!StopRequested) worker.start();
     while (!worker.wait(200)) {
+      if (sinceRewrite.elapsed() >= RewriteIntervalMs) {
+        sinceRewrite.restart();
+        // Under DataLock for reading: the worker waits for the write, so the
+        // file holds a consistent set of complete points.
+        try {
+          SaveProject(data, o.Output);
+          rewriteError.clear();
+        } catch (const std::exception &e) {
+          // Once per kind of failure; the journal still holds every point.
+          const QString message = ExceptionMessage(e);
+          if (message != rewriteError) {
+            if (terminal) Err("");
+            Err("veltravor-cli: " + DisplayedErrorText(message));
+          }
+          rewriteError = message;
+        }
+      }
       if (StopRequested && !worker.isInterruptionRequested()) {
         worker.requestInterruption();
         if (terminal) Err("");
@@ -303,17 +366,29 @@ int RunScan(const QStringList &args) {
     errorText = ExceptionMessage(e);
   }
 
-  // Whatever happened, the points measured so far are kept.
+  // Whatever happened, the points measured so far are kept: in the file, or,
+  // when it cannot be written, in the journal, which then stays.
   QString saveError;
   try {
     SaveProject(data, o.Output);
   } catch (const std::exception &e) {
     saveError = ExceptionMessage(e);
   }
+  if (saveError.isEmpty()) {
+    journal->Remove();
+  } else {
+    journal->Flush();
+    Err(QString("The points of this run are kept in the run journal %1; 'veltravor-cli recover "
+                "%1 -o FILE.vtp' makes a project file of it.")
+            .arg(journal->FileName()));
+  }
+  if (journal->Failed())
+    Err("veltravor-cli: the run journal could not be written: " + journal->ErrorText());
   SaveDeviceState(device, settingsFile, logFile);
 
   const int zero = device.ZeroPosition;
-  Out(QString("Points measured: %1").arg(data.PixelCount));
+  Out(QString("Points measured: %1").arg(measured.load()));
+  if (o.Continue) Out(QString("Points in file:  %1").arg(data.PixelCount));
   if (data.PeakIndex >= 0) {
     const float width = ComputePeakWidth(data, zero);
     Out(QString("Peak position:   %1 fsec").arg(DelayOf(data.PeakIndex, zero), 0, 'f', 1));
@@ -326,5 +401,46 @@ int RunScan(const QStringList &args) {
     Err("Stopped by the operator; the points measured so far are saved.");
     return 130;
   }
+  return ExitOk;
+}
+
+int RunRecover(const QStringList &args) {
+  const TParsedArgs parsed = ParseArgs(args, {}, {"-o"}, RecoverUsage);
+  if (parsed.Help) {
+    Out(RecoverUsage);
+    Out("");
+    Out("Turns the run journal of a run that did not end normally (a crash, a kill, a power");
+    Out("cut) into a project file: the project as it stood when the run started plus every");
+    Out("point the journal holds, under the journal's own zero position. A damaged or cut");
+    Out("journal gives every complete point before the damage, and says so. The journal itself");
+    Out("is left in place. Journals are kept in " + TRunJournal::Folder(false));
+    Out("(runs on the simulated instrument: " + TRunJournal::Folder(true) + ").");
+    return ExitOk;
+  }
+  if (parsed.Positional.size() != 1)
+    throw EUsageError("recover takes exactly one run journal", RecoverUsage);
+  if (!parsed.Values.contains("-o"))
+    throw EUsageError("the project file to write is missing (-o FILE.vtp)", RecoverUsage);
+  const TJournalContents journal = ReadJournal(parsed.Positional[0]);
+  // The points keep the carriage positions of the run: its own zero position.
+  int zero = 0;
+  try {
+    TValueReader reader(journal.Project.constData(), journal.Project.size());
+    zero = reader.ReadInteger();
+  } catch (const EAppError &) {
+    RaiseError("The run journal's header is damaged.");
+  }
+  TProjectData data;
+  const TJournalRecovery recovery = RecoverJournal(journal, data, zero);
+  SaveProject(data, parsed.Values["-o"]);
+  Out(QString("Project:         %1").arg(journal.ProjectName));
+  Out(QString("Run started:     %1")
+          .arg(journal.StartTime.toLocalTime().toString("yyyy-MM-dd hh:mm:ss")));
+  Out(QString("Points of run:   %1").arg(recovery.Points));
+  Out(QString("Points in file:  %1").arg(data.PixelCount));
+  if (recovery.Damaged)
+    Err(QString("The run journal is damaged after %1 complete points; every point before the "
+                "damage is recovered.")
+            .arg(journal.Points.size()));
   return ExitOk;
 }

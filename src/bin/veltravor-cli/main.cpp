@@ -9,7 +9,7 @@
 
 namespace {
 const char *const MainUsage =
-    "Usage: veltravor-cli <command> [options] (info, export, report, scan)";
+    "Usage: veltravor-cli <command> [options] (info, export, report, scan, recover)";
 
 void PrintMainHelp() {
   Out(MainUsage);
@@ -21,6 +21,7 @@ void PrintMainHelp() {
   Out("                             the pulse report: fitted width and duration, pre- and");
   Out("                             post-pulses, pedestal, noise floor, filter stitching");
   Out("  scan [options] -o FILE.vtp measure with the instrument and save a project file");
+  Out("  recover JOURNAL -o FILE.vtp a run journal left by a killed scan, as a project file");
   Out("");
   Out("Options:");
   Out("  -h, --help                 this help; 'veltravor-cli COMMAND --help' for a command");
@@ -54,6 +55,7 @@ int main(int argc, char **argv) {
     if (command == "export") return RunExport(args);
     if (command == "report") return RunReport(args);
     if (command == "scan") return RunScan(args);
+    if (command == "recover") return RunRecover(args);
     throw EUsageError(QString("unknown command \"%1\"").arg(command), MainUsage);
   } catch (const EUsageError &e) {
     Err("veltravor-cli: " + e.Message);

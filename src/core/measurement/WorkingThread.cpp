@@ -93,6 +93,13 @@ void TWorkingThread::StorePoint(int value, int done, int total, const QElapsedTi
   p.Modified = true;
   p.PercentDone = quint8(qint64(done) * 100 / total);
   p.EstimatedTime = double(total - done) * double(elapsedMs) / done / MsPerDay;
+  if (OnPointStored) {
+    // The file work of the hook happens outside the lock: drawing and saving
+    // wait for DataLock, never for the disk.
+    const TPixel stored = pixel;
+    lock.unlock();
+    OnPointStored(x, stored);
+  }
 }
 
 int TWorkingThread::MeasurePoint() {

@@ -3,8 +3,11 @@
 #include <QString>
 #include <QThread>
 
+#include <functional>
+
 class TDevice;
 class TProjectData;
+struct TPixel;
 
 // The scan worker: measures every position of a project's Plan on its own
 // thread. For each point it moves the carriage, measures, and lets the device
@@ -35,6 +38,10 @@ class TWorkingThread : public QThread {
   int HighLevel = 650;
   // Message of the error that ended the scan; empty when it ended without one.
   QString ErrorText;
+  // Called on the worker thread after each point is stored and DataLock is
+  // released again, with the carriage position and the pixel as stored (the
+  // run journal's hook). Set before start(); it must not raise.
+  std::function<void(int index, const TPixel &pixel)> OnPointStored;
 
   // One value with automatic attenuation and gain: at most 20 corrections,
   // then "Can not satisfy signal threshold conditions.". A value outside the
