@@ -1,25 +1,25 @@
 #!/usr/bin/env bash
-# Starts veltravor on a virtual X display and writes PNG screenshots of its
-# windows: the main window, its File, Device, Window and Help menus, the
-# about box, the main window with the event log open (its button on the
-# window panel), a project window after a finished scan of the simulated
-# instrument, in log scale and in linear scale with the mouse read-out, the
-# adjustment window after a series of 100 values, the settings dialog, a
-# project with two added graphs and the legend, the graph removal dialog, the
-# pulse report dialog, and, in Russian, the main window with a project window
-# and the settings dialog.
+# Starts veltravor on a virtual X display and writes PNG screenshots of every
+# window and dialog of the program, the pictures of the user manuals: the main
+# window, its menus, the about box, the event log, a project window after a
+# finished scan of the simulated instrument (log scale, linear scale with the
+# read-out, advanced mode), the adjustment window after a series of 100 values
+# and its two move dialogs, the settings dialog, the language list and the
+# translation editor, a project with two added graphs and the legend, the graph
+# removal dialog, the pulse report, and, in Russian, the settings dialog and
+# the main window with a scanned project.
 # Runs on the simulated instrument with throw-away settings, log and
 # dictionaries in a temporary folder, so the operator's own files are never
 # touched.
 #
-#   scripts/screenshots.sh [BUILD_DIR [OUTPUT_DIR]]     (defaults: build, screenshots)
+#   scripts/screenshots.sh [BUILD_DIR [OUTPUT_DIR]]     (defaults: build, doc/images)
 #
 # Needs Xvfb, xdotool and ImageMagick (import, convert).
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$here/build}
-out=${2:-$here/screenshots}
+out=${2:-$here/doc/images}
 exe=$build/bin/veltravor
 [[ -x $exe ]] || { echo "no program at $exe (build it first)" >&2; exit 1; }
 for tool in Xvfb xdotool import convert; do
@@ -119,6 +119,10 @@ sleep 0.2
 xdotool mousemove --sync $((X + 372)) $((Y + 450))
 sleep 0.5
 shot_window "$main" project-linear
+# Advanced mode: the link under the step in the Interval group shows the grid.
+xdotool mousemove --sync $((X + WIDTH - 74)) $((Y + 228)) click 1
+sleep 0.5
+shot_window "$main" project-advanced
 
 # The adjustment window after a series of 100 values (its design quantity):
 # Device, then Adjustment (Down skips the disabled Stop), then Start (F8).
@@ -129,6 +133,18 @@ sleep 1
 xdotool key F8
 sleep 3
 shot_window "$main" adjustment
+# The move dialogs: a click on the carriage's, then the wheel's position.
+move_dialog() {  # x y (in the main window) title picture
+  xdotool mousemove --sync $((X + $1)) $((Y + $2)) click 1
+  dialog=$(timeout 10 xdotool search --sync --onlyvisible --name "^$3\$")
+  dialog=${dialog%%$'\n'*}
+  sleep 0.5
+  shot_window "$dialog" "$4"
+  xdotool key Escape
+  sleep 0.3
+}
+move_dialog 168 285 "Delay line carriage" move-sm
+move_dialog 168 377 "Filter wheel" move-filter
 
 # The settings dialog: Device, then its item above Event log.
 xdotool mousemove --sync $((X + 65)) $((Y + 10)) click 1
@@ -138,6 +154,26 @@ settings=$(timeout 10 xdotool search --sync --onlyvisible --name '^Settings$')
 settings=${settings%%$'\n'*}
 sleep 0.5
 shot_window "$settings" settings
+# The language list (the button beside the language) and, from it, the
+# translation editor of the Russian dictionary.
+eval "$(xdotool getwindowgeometry --shell "$settings" | sed 's/^/S/')"
+xdotool mousemove --sync $((SX + 260)) $((SY + 50)) click 1
+languages=$(timeout 10 xdotool search --sync --onlyvisible --name '^Select language$')
+languages=${languages%%$'\n'*}
+sleep 0.5
+shot_window "$languages" language-list
+eval "$(xdotool getwindowgeometry --shell "$languages" | sed 's/^/L/')"
+xdotool mousemove --sync $((LX + 30)) $((LY + 46)) click 1
+sleep 0.3
+xdotool mousemove --sync $((LX + 68)) $((LY + 12)) click 1
+editor=$(timeout 10 xdotool search --sync --onlyvisible --name '^Русский$')
+editor=${editor%%$'\n'*}
+sleep 0.5
+shot_window "$editor" translation-editor
+xdotool key Escape
+sleep 0.3
+xdotool key Escape
+sleep 0.3
 xdotool key Escape
 sleep 0.3
 
@@ -191,7 +227,7 @@ if [[ -x $cli ]]; then
   sleep 0.3
 fi
 
-# In Russian: the program again with the language stored, a new project open.
+# In Russian: the program again with the language stored, a new project scanned.
 kill "$app_pid" 2>/dev/null || true
 wait "$app_pid" 2>/dev/null || true
 app_pid=
@@ -213,6 +249,11 @@ sleep 0.5
 shot_window "$settings" settings-ru
 xdotool key Escape
 sleep 0.3
+xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus --sync "$main"
 xdotool key ctrl+n
 sleep 1
-shot_window "$main" main-project-ru
+xdotool key F8
+sleep 8
+xdotool mousemove --sync $((X + WIDTH / 2)) $((Y + HEIGHT - 5))
+sleep 0.3
+shot_window "$main" main-russian
