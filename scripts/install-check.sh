@@ -32,6 +32,32 @@ done
 "$prefix/bin/veltravor-sim" --version | grep -q '1\.7' || fail "veltravor-sim --version"
 QT_QPA_PLATFORM=offscreen "$prefix/bin/veltravor" --version | grep -q '1\.7' || fail "veltravor --version"
 
+# F1 of the installed program opens the installed English manual: the
+# desktop's "open" is a stand-in that writes down what it was asked to open.
+f1=$prefix/f1
+mkdir -p "$f1/bin" "$f1/config/veltravor" "$f1/runtime"
+chmod 700 "$f1/runtime"
+printf '#!/bin/sh\nprintf "%%s\\n" "$1" >>"%s/opened"\n' "$f1" >"$f1/bin/xdg-open"
+chmod +x "$f1/bin/xdg-open"
+printf '[General]\r\nCarriage=30000\r\nfilterTable=1;0;0.1;400;\r\n' \
+  >"$f1/config/veltravor/veltravor-simulator.ini"
+cat >"$f1/run.sh" <<SCRIPT
+export PATH="$f1/bin:\$PATH" XDG_CONFIG_HOME="$f1/config" XDG_DATA_HOME="$f1/data"
+export XDG_STATE_HOME="$f1/state" XDG_RUNTIME_DIR="$f1/runtime" QT_QPA_PLATFORM=xcb
+"$prefix/bin/veltravor" --simulator >/dev/null 2>&1 &
+pid=\$!
+window=\$(timeout 20 xdotool search --sync --onlyvisible --name '^Veltravor')
+sleep 3
+xdotool mousemove --sync 400 300 click 1
+sleep 0.5
+xdotool key --clearmodifiers F1
+for _ in \$(seq 50); do [ -s "$f1/opened" ] && break; sleep 0.1; done
+kill \$pid
+SCRIPT
+timeout 90 xvfb-run -a bash "$f1/run.sh" || true
+[ "$(cat "$f1/opened" 2>/dev/null)" = "file://$prefix/share/doc/veltravor/User%20manual.html" ] ||
+  fail "F1 of the installed program opened: $(cat "$f1/opened" 2>/dev/null)"
+
 # The Debian package.
 (cd "$build" && rm -f veltravor_*.deb && cpack -G DEB >/dev/null)
 deb=$(ls "$build"/veltravor_*.deb)
@@ -39,7 +65,7 @@ info=$(dpkg-deb -I "$deb")
 for field in 'Section: science' 'Maintainer: ' 'Depends: .*libqt6widgets6' 'Depends: .*libqcustomplot2.1-qt6'; do
   grep -q "$field" <<<"$info" || fail "package field missing: $field"
 done
-files=$(dpkg-deb -c "$deb" | awk '{print $6}')
+files=$(dpkg-deb --fsys-tarfile "$deb" | tar -t)
 for f in ./usr/bin/veltravor ./usr/bin/veltravor-cli ./usr/bin/veltravor-sim \
   ./usr/share/applications/org.example.veltravor.desktop \
   ./usr/share/icons/hicolor/scalable/apps/veltravor.svg \
