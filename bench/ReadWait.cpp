@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cost of waiting for an answer on the serial link: a read that waits 2 s for
 // its byte (CPU share of one core, from getrusage) and a read whose byte is
 // already waiting (latency). Runs over a pseudo-terminal; prints its figures.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Figures of the project window: chart redraws with 70,001 points, one
 // incremental drawing cycle, one read-out mouse move, adding a 70,001-point
 // graph, switching log/linear with six such graphs, and a whole-delay-line

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Dictionary and translator figures: load a 20,000-entry language file, then
 // translate 1,000,000 texts (catalogue and dictionary both searched, as every
 // message and caption of the program is). Prints the figures; not a test.

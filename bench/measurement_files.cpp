@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Save, load and export of a project with every one of its 70001 pixels
 // measured: the figures the operator waits for on Save, Open and Export.
 // Prints the best and the median of a few repetitions in milliseconds.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The run journal: what journalling costs a run. Prints the time to begin a
 // journal of a project with every pixel measured (the header holds them all),
 // an append as the worker pays it (the disk flush runs on its own thread),

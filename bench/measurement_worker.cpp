@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Throughput of the scan worker against the instant simulated instrument:
 // points stored per second, device and simulator included. At the serial
 // link's limit of about 12.5 ms a point, 10,000 points a second keep the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole pulse report over a project with every one of its 70001 pixels
 // measured: a scan of the simulated instrument's curve over the full delay
 // line, with the gains and filters a run picks and its noise. Prints the best

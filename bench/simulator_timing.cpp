@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Real-time behaviour of the in-process simulated instrument at speed 1:
 // a 1,000-step carriage move at period 4 must take 4.0 s ± 3 %, a measurement
 // of 2^7 pulses 128 ms ± 3 % plus the time of its bytes on the line.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Install layout (GNU directories) and the Debian package.
 include(GNUInstallDirs)
 

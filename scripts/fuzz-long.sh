@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A long libFuzzer run of one reader: scripts/fuzz-long.sh TARGET [RUNS]
 # (TARGET one of project_file pulse_report settings dictionary filter_table
 # interval_text simulator_files run_journal; RUNS default 1000000; MAX_SECONDS, when set,

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Short libFuzzer smoke of every reader of outside input (clang, address and
 # undefined-behaviour sanitizers): RUNS inputs per target (default 20000),
 # mutated from the stored corpus of each target. Fails on any crash, leak,

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs a built tree into a temporary prefix and checks what a desktop and a
 # package manager will read: desktop entry, AppStream data, MIME type, man pages,
 # the installed programs; then builds the Debian package and checks its fields

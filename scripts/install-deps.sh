@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian 12 packages that building, running and testing need.
 # Idempotent: installs only what is missing and prints nothing when all is there.
 # Works as root or through sudo.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The core's tests (and the programs they drive) built with the address and
 # undefined-behaviour sanitizers, then run. Fails on any test failure or
 # sanitizer report.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Starts veltravor on a virtual X display and writes PNG screenshots of every
 # window and dialog of the program, the pictures of the user manuals: the main
 # window, its menus, the about box, the event log, a project window after a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // veltravor-cli scan: one run of the scan worker on the instrument (USB serial
 // link, a named port, or the simulated instrument), saved as a project file.
 // The run is journalled (every stored point at once) and the project file is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // veltravor-cli: evaluate project files and run measurements from scripts,
 // sharing every rule with the program (device, plan, scan worker, project
 // file, export, settings file).

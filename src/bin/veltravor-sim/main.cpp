@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // veltravor-sim: the simulated instrument on a pseudo-terminal, so that the
 // serial-port link of veltravor and veltravor-cli can be driven end to end.
 #include <QCommandLineParser>

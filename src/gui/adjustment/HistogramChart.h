@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The histogram chart of the adjustment window, kept apart so that the window
 // need not parse QCustomPlot's header. Main thread only.

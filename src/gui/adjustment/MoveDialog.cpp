@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "adjustment/MoveDialog.h"
 
 #include <QGuiApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The pictures of a chart: the clipboard item and the printed page. Kept out
 // of the chart's own header so that callers need not parse QCustomPlot's.

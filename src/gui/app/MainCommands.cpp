@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's commands that hand over to child windows: projects, the
 // adjustment window and the settings dialog. Main thread, inside the central
 // error guard.

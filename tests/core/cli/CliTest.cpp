@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // veltravor-cli end to end: the programs are run as a script would run them.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // veltravor-cli scan under the faults a laboratory has: the process killed
 // mid-run, the serial link gone mid-run and back again. The programs run as a
 // script would run them, each test on a machine (XDG folders) of its own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device over a real serial port: veltravor-sim serves the simulated
 // instrument on a pseudo-terminal and TSerialPortLink opens it by name.
 #include <gtest/gtest.h>

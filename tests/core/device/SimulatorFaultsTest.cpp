@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device against the in-process simulated instrument and its faults: what
 // the operator would see from a misbehaving controller.
 #include <gtest/gtest.h>

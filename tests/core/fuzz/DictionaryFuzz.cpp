@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Dictionary files (.lng catalogue and dictionaries, .~lng unsaved edits):
 // any bytes merge into a dictionary that saves and loads back to the same
 // file, and lookups in both directions work on whatever was loaded.

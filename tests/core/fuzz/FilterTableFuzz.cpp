@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The filter table's text form (settings key "filterTable", and what the
 // operator pastes): any text gives a table whose text reads back to itself,
 // and the rules of the editing form judge it without crashing.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every fuzz target over its stored corpus (seeds and the regression inputs
 // of earlier findings), and over every prefix of the small ones, so that a
 // fixed finding stays fixed in the ordinary test run.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One entry per fuzz target. Built for libFuzzer (VELTRAVOR_LIBFUZZER, one
 // program per target) the entry is LLVMFuzzerTestOneInput; in the core's test

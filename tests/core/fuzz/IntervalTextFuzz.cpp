@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The interval table's text form (settings key "tbInterval", the clipboard,
 // veltravor-cli scan --table): any text gives a table whose text reads back
 // to itself; a table that passes validation gives a strictly increasing plan

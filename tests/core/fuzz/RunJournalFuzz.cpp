@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Run journals: any bytes end in a recovered project or in one of the two
 // journal messages, never in a crash or a hang; a damaged tail is reported
 // with its offset, and the recovered project's statistics match its pixels.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Settings files (the program's and the simulated instrument's): any bytes
 // load into a tree that writes and reads back to the same text, and the
 // device parameters the program takes from it come out in their ranges.

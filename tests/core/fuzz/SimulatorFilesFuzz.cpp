@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated instrument's state file (motor positions kept between runs):
 // any bytes give power-on positions, and the instrument powered on there
 // answers a carriage roll-back, a filter move and a measurement like the real

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pulse report's fuzz entry over the fixture files, every prefix of them,
 // byte mutations of them, and hand-made files whose pixels no instrument
 // writes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pulse report on noise-free curves built pixel by pixel with the gains
 // and filters a scan would pick, and on projects the data cannot tell much
 // about.

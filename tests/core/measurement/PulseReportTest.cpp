@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pulse report against the simulated instrument (instant time scale, fixed
 // seed), whose optics are known: a 250 fsec Gaussian correlation, a pre-pulse of
 // 2e-5 at -3300 fsec, a post-pulse of 3e-3 at +6700 fsec with its mirror

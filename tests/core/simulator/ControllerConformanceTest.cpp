@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The controller seen from the program's side of the line: raw bytes in,
 // raw bytes out, for every kind of command the instrument understands.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fault switches on raw bytes: each fires once, on the first command at or
 // after its number to which it applies.
 #include <gtest/gtest.h>

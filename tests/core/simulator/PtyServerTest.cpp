@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // veltravor-sim end to end: the program serves the instrument on a
 // pseudo-terminal that a serial port opens like the USB one.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device object against the simulated instrument: the program's whole
 // protocol stack, as the start actions and the scan worker drive it.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Helpers shared by the main-window tests: a child window that follows the
 // child-window protocol, and a recorder that answers every message box.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Window captions as an X server shows them. Offscreen, a window's title is
 // what the program set; under X11 Qt may add to it on its way to the server,
 // so this program starts its own Xvfb and reads the titles back from the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The language list and the translation editor, driven as the operator
 // drives them from the settings dialog.
 #include <QAction>

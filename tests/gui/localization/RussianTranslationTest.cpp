@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Russian dictionary shipped with the program translates every text the
 // program shows: the texts that its windows and dialogs collect in the
 // catalogue when they open, and every message that the sources pass to the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The project window's ways out and in: export, chart pictures on the
 // clipboard and on paper, the interval table's popup menu, added graphs with
 // their removal, and the pulse report with its chart overlay.

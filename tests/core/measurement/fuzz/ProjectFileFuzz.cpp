@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz entry for the project-file reader: any bytes must end in a loaded
 // project or in one of the two stream messages, never in a crash, a hang or a
 // large allocation; a loaded project must save and load back unchanged.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz entry for the pulse report over project files: whatever a readable file
 // holds (zero, negative, infinite or NaN transmissions, any gains, a single
 // pixel, a flat curve), the report ends without a crash or a hang, and every
