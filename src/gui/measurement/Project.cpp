@@ -816,6 +816,11 @@ void TfmProject::StopMeasurement() {
   // The points stay journalled until they are saved or discarded.
   if (FJournal) FJournal->Flush();
   if (!errorText.isEmpty()) ShowWarning(errorText);
+  // The points are in the window all the same; the operator learns that a
+  // crash before the next save would lose them.
+  if (FJournal && FJournal->Failed())
+    ShowWarning(TranslateFmt(QStringLiteral("Cannot write the run journal \"%\". %"),
+                             QStringList{FJournal->FileName(), FJournal->ErrorText()}));
   tmGraph->stop();
   for (int panel = 1; panel <= 3; ++panel) SetMainStatus(panel, QString());
   UpdateGraph();
