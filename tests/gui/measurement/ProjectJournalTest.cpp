@@ -3,9 +3,12 @@
 #include <QDir>
 #include <QFile>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <csignal>
 
 #include <memory>
 
@@ -71,6 +74,39 @@ TPixel Pixel(quint16 signal) {
   return p;
 }
 }  // namespace
+
+// The child process of the kill test: the window program on the simulated
+// instrument at the program's own speed, one project running a long scan
+// until the parent kills it. Inherits the parent's folders.
+int RunChildWindow() {
+  QFile::remove(TPaths::SimulatorSettingsFile());
+  WriteTextLines(TPaths::SimulatorSettingsFile(), {"[General]", "Carriage=20000", "Zero=20000",
+                                                   "filterTable=" + Calibration, "avgNum=1"});
+  TStartOptions options;
+  options.Simulator = true;
+  options.CreateLink = [](const QString &) {
+    TSimulatorConfig config;
+    config.Speed = SimulatorProgramSpeed;
+    config.KeepState = false;
+    config.Carriage = 20000;
+    config.Zero = 20000;
+    config.Wheel = 0;
+    return std::make_unique<TSimulatorLink>(config);
+  };
+  TBoxRecorder boxes(QMessageBox::No);
+  TfmMain main(options);
+  main.tmStartActions->stop();
+  main.show();
+  main.mnNew->trigger();
+  auto *fm = qobject_cast<TfmProject *>(main.ActiveChild());
+  if (!fm) return 2;
+  fm->edLeft->setValue(-5000);
+  fm->edRight->setValue(5000);
+  fm->edStep->setValue(1);
+  main.mnStart->trigger();
+  if (!fm->Running) return 3;
+  return QApplication::exec();
+}
 
 class ProjectJournalTest : public QObject {
   Q_OBJECT
@@ -298,6 +334,50 @@ class ProjectJournalTest : public QObject {
                      "damage are lost."));
   }
 
+  // The window program killed during a run: the next start recovers every
+  // point its journal holds, and the journal holds the points of the run.
+  void killedWindowIsRecovered() {
+    QProcess child;
+    child.setProgram(QCoreApplication::applicationFilePath());
+    child.setArguments({QStringLiteral("--child-window")});
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start();
+    QVERIFY(child.waitForStarted());
+    // Killed once a good part of a second's points reached the journal.
+    QString journalFile;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+          const QStringList files = JournalFiles();
+          if (files.isEmpty()) return false;
+          journalFile = QDir(TRunJournal::Folder(true)).filePath(files[0]);
+          return ReadJournal(journalFile).Points.size() >= 20;
+        }(),
+        30000);
+    QCOMPARE(child.state(), QProcess::Running);
+    ::kill(pid_t(child.processId()), SIGKILL);
+    QVERIFY(child.waitForFinished());
+    QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+
+    const TJournalContents journal = ReadJournal(journalFile);
+    QVERIFY(journal.Points.size() >= 20);
+    // Every journalled point is a position of the plan, once each, signal
+    // and gains as the instrument gives them.
+    QMap<int, quint16> expected = Curve(journal);
+    QCOMPARE(expected.size(), journal.Points.size());
+    for (const TJournalPoint &p : journal.Points) {
+      QVERIFY(p.Index >= 15000 && p.Index <= 25000);
+      QVERIFY(p.Pixel.Measured());
+    }
+
+    TBoxRecorder boxes(QMessageBox::Yes);
+    Start(true);
+    QCOMPARE(boxes.Requests.size(), 1);
+    QVERIFY(boxes.Requests[0].Text.contains("\"Project 1\""));
+    QCOMPARE(Projects().size(), 1);
+    QCOMPARE(Curve(Projects()[0]->Data()), expected);
+    QVERIFY(Projects()[0]->Modified());
+  }
+
   // A file in the journal folder that is no journal at all is shown by name
   // and deleted only on Yes.
   void unreadableJournalIsDeletedOnlyOnYes() {
@@ -319,5 +399,14 @@ class ProjectJournalTest : public QObject {
   }
 };
 
-VELTRAVOR_TEST_MAIN(ProjectJournalTest)
+int main(int argc, char **argv) {
+  // The kill test's child keeps the parent's folders.
+  const bool child = argc > 1 && qstrcmp(argv[1], "--child-window") == 0;
+  if (!child) SetUpTestEnvironment();
+  QApplication app(argc, argv);
+  app.setAttribute(Qt::AA_Use96Dpi, true);
+  if (child) return RunChildWindow();
+  ProjectJournalTest tc;
+  return QTest::qExec(&tc, argc, argv);
+}
 #include "ProjectJournalTest.moc"
