@@ -259,6 +259,8 @@ void TfmMain::CreateComponents() {
   tmStartActions->setInterval(StartActionsDelay);
   connect(tmStartActions, &QTimer::timeout, this, [this] {
     RunGuarded([this] { tmStartActionsTimer(); });
+    // Whatever the instrument did: the journals hold measured points.
+    RunGuarded([this] { RecoverJournals(); });
     // Files named on the command line open whatever the instrument did, each
     // with its own message when it cannot.
     for (const QString &file : FOptions.Files) RunGuarded([&] { OpenStartFile(file); });

@@ -138,6 +138,10 @@ class TfmMain : public QMainWindow {
   QWidget *ActiveChild() const;
   // Brings fm to the front and restores it when it is minimized.
   static void ShowRestored(QWidget *fm);
+  // Journals of runs that never ended (the program was killed, the power
+  // failed): asks once per journal; Recover opens a project window with its
+  // points, No keeps the file for a later start. Main thread.
+  void RecoverJournals();
   // The start actions, once, from tmStartActions.
   void tmStartActionsTimer();
   // Opens a project file named on the command line: shows its window when it

@@ -1,14 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <QAction>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
 #include <QTimer>
 
+#include "app/ErrorGuard.h"
 #include "app/Globals.h"
 #include "app/Main.h"
 #include "app/MessageBoxes.h"
 #include "app/Messages.h"
 #include "app/WaitCursor.h"
 #include "device/Device.h"
+#include "measurement/Project.h"
+#include "measurement/RunJournal.h"
 #include "settings/SettingsStorage.h"
+#include "windowpanel/WindowPanel.h"
 
 namespace {
 const TKeyPath General{QStringLiteral("General")};
@@ -54,4 +61,31 @@ void TfmMain::tmStartActionsTimer() {
   // dialog, opened exactly as the Settings command opens it.
   if (AppSettings->ReadText(General, QStringLiteral("filterTable"), QString()).isEmpty())
     mnSettings->trigger();
+}
+
+void TfmMain::RecoverJournals() {
+  const QList<TJournalInfo> journals = FindJournals(TRunJournal::Folder(FOptions.Simulator));
+  for (const TJournalInfo &journal : journals) {
+    // Each journal on its own: one that fails leaves the others to ask about.
+    RunGuarded([&] {
+      if (!journal.StartTime.isValid()) {
+        // Nothing in it can be recovered; the operator still decides.
+        if (AskYesNo(TranslateFmt(
+                QStringLiteral("The file \"%\" is not a readable run journal. Delete it?"),
+                QStringList{QFileInfo(journal.FileName).fileName()})))
+          QFile::remove(journal.FileName);
+        return;
+      }
+      const QString started =
+          QLocale::system().toString(journal.StartTime.toLocalTime(), QLocale::ShortFormat);
+      if (!AskYesNo(TranslateFmt(
+              QStringLiteral("The run of project \"%\" started % did not end (% points measured). "
+                             "Recover it?"),
+              QStringList{journal.ProjectName, started, QString::number(journal.Points)})))
+        return;
+      auto *fm = new TfmProject;
+      TWindowPanel::ShowForm(fm);
+      fm->RecoverJournal(journal.FileName);
+    });
+  }
 }

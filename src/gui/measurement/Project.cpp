@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -49,6 +50,7 @@
 #include "measurement/PulseReport.h"
 #include "measurement/PulseReportDialog.h"
 #include "measurement/RemoveGraph.h"
+#include "measurement/RunJournal.h"
 #include "measurement/WorkingThread.h"
 #include "settings/FormPlacement.h"
 #include "settings/SettingsStorage.h"
@@ -740,6 +742,16 @@ void TfmProject::StartMeasurement() {
   if (FData->Plan.isEmpty()) return;
   if (Device && !Device->Opened && fmMain) fmMain->OpenDevice();
 
+  // Every point the data hold is in the new journal's header: an earlier
+  // journal of this window is no longer needed once this one is on the disk.
+  {
+    const bool simulated = fmMain && fmMain->StartOptions().Simulator;
+    std::unique_ptr<TRunJournal> journal =
+        TRunJournal::Begin(*FData, TRunJournal::Folder(simulated));
+    RemoveJournal();
+    FJournal = std::move(journal);
+  }
+
   FData->SetRangeForPlan(zero);
   UpdateAxisRange();
   Chart->ShowReadout(false);
@@ -756,6 +768,7 @@ void TfmProject::StartMeasurement() {
 
   FWorker = std::make_unique<TWorkingThread>(FData.get(), Device);
   Worker = FWorker.get();
+  FWorker->OnPointStored = FJournal->Sink();
   // Queued: the worker never touches the window; the stop runs here.
   connect(FWorker.get(), &TWorkingThread::ScanEnded, tmStop, qOverload<>(&QTimer::start),
           Qt::QueuedConnection);
@@ -801,7 +814,14 @@ void TfmProject::StopMeasurement() {
     if (Worker == FWorker.get()) Worker = nullptr;
     FWorker.reset();
   }
+  // The points stay journalled until they are saved or discarded.
+  if (FJournal) FJournal->Flush();
   if (!errorText.isEmpty()) ShowWarning(errorText);
+  // The points are in the window all the same; the operator learns that a
+  // crash before the next save would lose them.
+  if (FJournal && FJournal->Failed())
+    ShowWarning(TranslateFmt(QStringLiteral("Cannot write the run journal \"%\". %"),
+                             QStringList{FJournal->FileName(), FJournal->ErrorText()}));
   tmGraph->stop();
   for (int panel = 1; panel <= 3; ++panel) SetMainStatus(panel, QString());
   UpdateGraph();
@@ -848,7 +868,42 @@ void TfmProject::SaveProject(const QString &fileName) {
   Chart->ProjectName = ProjectName;
   Chart->SetSeriesTitle(0, ProjectName);
   SetCaption();
+  if (!Running) RemoveJournal();
   if (fmMain) fmMain->AddToRecent(fileName);
+}
+
+QString TfmProject::JournalFile() const {
+  return FJournal ? FJournal->FileName() : FRecoveredJournal;
+}
+
+void TfmProject::RemoveJournal() {
+  if (FJournal) {
+    FJournal->Remove();
+    FJournal.reset();
+  }
+  if (!FRecoveredJournal.isEmpty()) {
+    QFile::remove(FRecoveredJournal);
+    FRecoveredJournal.clear();
+  }
+}
+
+void TfmProject::RecoverJournal(const QString &fileName) {
+  const TJournalContents journal = ReadJournal(fileName);
+  const TJournalRecovery recovery = ::RecoverJournal(journal, *FData, Zero());
+  FRecoveredJournal = fileName;
+  DataToControls();
+  RebuildGraph();
+  ProjectName = FData->ProjectName;
+  ProjectFileName = FData->ProjectFileName;
+  Chart->ProjectName = ProjectName;
+  Chart->SetSeriesTitle(0, ProjectName);
+  SetCaption();
+  FData->Modified = true;
+  if (recovery.Damaged)
+    ShowWarning(TranslateFmt(
+        QStringLiteral("The run journal of project \"%\" is damaged: the points after the "
+                       "damage are lost."),
+        {ProjectName}));
 }
 
 void TfmProject::LoadProject(const QString &fileName) {
@@ -922,6 +977,9 @@ void TfmProject::closeEvent(QCloseEvent *event) {
   }
   tmGraph->stop();
   tmStop->stop();
+  // Saved, discarded or unchanged: no point of the journal is missing
+  // anywhere else.
+  RemoveJournal();
   Chart->ClearOwn();
   UnregisterChildWindow(this);
   SaveViewSettings();

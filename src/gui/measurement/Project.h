@@ -22,6 +22,7 @@ class TIntervalModel;
 class TGraph;
 class TProjectChart;
 class TProjectData;
+class TRunJournal;
 class TWorkingThread;
 
 // A measurement project window: interval, runs, the chart, files. MDI child
@@ -53,8 +54,18 @@ class TfmProject : public QWidget {
   // Fills this (new) window from a project file; on an error the window keeps
   // what was read and the error passes on.
   void LoadProject(const QString &fileName);
-  // Writes the project file; during a run a consistent set of points.
+  // Writes the project file; during a run a consistent set of points. Saved
+  // while no run is under way, the run journal has done its work and goes.
   void SaveProject(const QString &fileName);
+  // Fills this (new) window from the run journal fileName left by a run that
+  // never ended: the earlier data plus every journalled point, modified and
+  // not saved. The window then owns the journal file and deletes it once the
+  // operator saved or discarded the project. A damaged journal recovers the
+  // complete points before the damage and says so.
+  void RecoverJournal(const QString &fileName);
+  // The journal file of this project's points not yet in a project file
+  // (written by the last run or recovered); empty when there is none.
+  QString JournalFile() const;
   // Builds the plan from the interval and starts the worker; an interval
   // measured completely already starts nothing and says nothing.
   void StartMeasurement();
@@ -165,7 +176,13 @@ class TfmProject : public QWidget {
   void UpdateAnalysis();
 
   std::unique_ptr<TProjectData> FData;
+  void RemoveJournal();
+
   std::unique_ptr<TWorkingThread> FWorker;
+  // The last run's journal: the worker appends every stored point to it.
+  std::unique_ptr<TRunJournal> FJournal;
+  // A journal recovered at start, owned by this window; no run writes it.
+  QString FRecoveredJournal;
   bool FLoadingNote = false;
   struct TGraphEntry {
     QString FileName;
