@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QMap>
 #include <QReadLocker>
 #include <QThread>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 
@@ -221,11 +223,21 @@ TEST(WorkingThread, AStopRequestEndsTheRunAfterThePointUnderWay) {
   QElapsedTimer waited;
   waited.start();
   run.Worker->start();
+  // When the first point was seen stored (the worker's clock started before
+  // it) and, for every count, the last moment it was seen (the point after
+  // it was stored later): ms since the start.
+  double firstSeenMs = -1;
+  QMap<int, double> lastSeenMs;
   for (;;) {
+    int count;
     {
       QReadLocker lock(&run.Project.DataLock);
-      if (run.Project.PixelCount >= 20) break;
+      count = run.Project.PixelCount;
     }
+    const double now = double(waited.nsecsElapsed()) / 1e6;
+    if (count >= 1 && firstSeenMs < 0) firstSeenMs = now;
+    lastSeenMs[count] = now;
+    if (count >= 20) break;
     ASSERT_LT(waited.elapsed(), 60000);
     QThread::usleep(200);
   }
@@ -235,9 +247,18 @@ TEST(WorkingThread, AStopRequestEndsTheRunAfterThePointUnderWay) {
   const int kept = run.Project.PixelCount;
   EXPECT_LT(kept, 60000);
   // Progress of the plan of 60000 and the remaining time in days, from the
-  // average time per point: the run took at most ranMs for kept points.
+  // average time per point: the run took at most ranMs for kept points, and
+  // at least the time from the first point seen to the last moment the last
+  // point was not yet stored.
   EXPECT_EQ(run.Project.PercentDone, kept * 100 / 60000);
-  EXPECT_LE(run.Project.EstimatedTime * 86400000.0, (60000.0 - kept) * (ranMs + 1) / kept);
+  const double estimateMs = run.Project.EstimatedTime * 86400000.0;
+  EXPECT_LE(estimateMs, (60000.0 - kept) * (ranMs + 1) / kept);
+  // The last moment any count below kept was seen: the last point came later.
+  double beforeLastMs = firstSeenMs;
+  for (auto it = lastSeenMs.cbegin(); it != lastSeenMs.cend() && it.key() < kept; ++it)
+    beforeLastMs = std::max(beforeLastMs, it.value());
+  const double atLeastMs = std::max(0.0, beforeLastMs - firstSeenMs - 1);
+  EXPECT_GE(estimateMs, (60000.0 - kept) * atLeastMs / kept);
   EXPECT_EQ(run.Measured(), Range(5000, 5000 + kept - 1));
   // No carriage move after the last stored point.
   EXPECT_EQ(run.Dev->CarriagePosition, 5000 + kept - 1);
