@@ -28,6 +28,7 @@
 #include <memory>
 
 #include "../app/ShellTestSupport.h"
+#include "ProjectTestSupport.h"
 #include "TestEnvironment.h"
 #include "app/FileDialogs.h"
 #include "app/Globals.h"
@@ -50,34 +51,6 @@
 #include "simulator/SimulatorLink.h"
 
 namespace {
-const QString Calibration =
-    QStringLiteral("1;0;0.0923;400;0.00871;800;0.000937;1200;8.93E-5;1600;9.1E-6;2000;");
-
-// Answers every file dialog with the next queued name and keeps the kinds and
-// presets it was shown.
-class TFileAnswers {
- public:
-  TFileAnswers() {
-    FPrevious = SetFileDialogHook([this](TFileDialogKind kind, const QString &preset) {
-      Kinds << kind;
-      Presets << preset;
-      return Answers.isEmpty() ? QString() : Answers.takeFirst();
-    });
-  }
-  ~TFileAnswers() { SetFileDialogHook(FPrevious); }
-  QStringList Answers;
-  QList<TFileDialogKind> Kinds;
-  QStringList Presets;
-
- private:
-  TFileDialogHook FPrevious;
-};
-
-QStringList Texts(const QList<TMessageBoxRequest> &requests) {
-  QStringList texts;
-  for (const TMessageBoxRequest &r : requests) texts << r.Text;
-  return texts;
-}
 
 void SetPixel(TProjectData &data, int index, quint16 signal, float transmission = 1, int ampF = 1,
               int ampI = 1) {
@@ -184,7 +157,7 @@ class ProjectGraphsTest : public QObject {
 
   // Adds a graph through the main window's command.
   void AddGraph(const QString &fileName) {
-    TFileAnswers files;
+    TFileDialogRecorder files;
     files.Answers << fileName;
     FMain->mnAddGraph->trigger();
   }
@@ -217,7 +190,7 @@ class ProjectGraphsTest : public QObject {
       SaveProject(d, saved);
     }
     TBoxRecorder boxes;
-    TFileAnswers files;
+    TFileDialogRecorder files;
     files.Answers << saved << File("window.dat");
     FMain->mnOpen->trigger();
     auto *fm = qobject_cast<TfmProject *>(FMain->ActiveChild());
@@ -244,7 +217,7 @@ class ProjectGraphsTest : public QObject {
     Start();
     TfmProject *fm = NewProject();
     TBoxRecorder boxes;
-    TFileAnswers files;
+    TFileDialogRecorder files;
     files.Answers << File("empty.dat");
     FMain->mnExport->trigger();
     QFile empty(File("empty.dat"));
@@ -277,7 +250,7 @@ class ProjectGraphsTest : public QObject {
     FMain->mnStart->trigger();
     QVERIFY(fm->Running);
     QTRY_VERIFY(fm->Data().PixelCount > 100);
-    TFileAnswers files;
+    TFileDialogRecorder files;
     files.Answers << File("running.dat");
     FMain->mnExport->trigger();
     QVERIFY(fm->Running);
@@ -635,7 +608,7 @@ class ProjectGraphsTest : public QObject {
     QCOMPARE(items.indexOf(FMain->mnPulseReport), items.indexOf(FMain->tbPrint) + 1);
 
     TBoxRecorder boxes;
-    TFileAnswers files;
+    TFileDialogRecorder files;
     files.Answers << File("report.json") << File("report.txt") << File("taken");
     QVERIFY(QDir(FDir.path()).mkpath("taken/inner"));
     TDialogRecorder dialogs;

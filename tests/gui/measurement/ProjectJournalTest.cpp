@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "../app/ShellTestSupport.h"
+#include "ProjectTestSupport.h"
 #include "TestEnvironment.h"
 #include "app/FileDialogs.h"
 #include "app/Globals.h"
@@ -29,23 +30,6 @@
 #include "simulator/SimulatorLink.h"
 
 namespace {
-const QString Calibration =
-    QStringLiteral("1;0;0.0923;400;0.00871;800;0.000937;1200;8.93E-5;1600;9.1E-6;2000;");
-
-// Answers every file dialog with the next queued name (empty: cancelled).
-class TFileAnswers {
- public:
-  TFileAnswers() {
-    FPrevious = SetFileDialogHook([this](TFileDialogKind, const QString &) {
-      return Answers.isEmpty() ? QString() : Answers.takeFirst();
-    });
-  }
-  ~TFileAnswers() { SetFileDialogHook(FPrevious); }
-  QStringList Answers;
-
- private:
-  TFileDialogHook FPrevious;
-};
 
 // Measured positions and their signals, for comparing whole curves.
 QMap<int, quint16> Curve(TProjectData &data) {
@@ -218,7 +202,7 @@ class ProjectJournalTest : public QObject {
     QCOMPARE(Curve(rebuilt), Curve(fm->Data()));
 
     // A failed save (no name chosen) keeps it; a save removes it.
-    TFileAnswers files;
+    TFileDialogRecorder files;
     FMain->mnSave->trigger();
     QCOMPARE(JournalFiles().size(), 1);
     files.Answers << FDir.filePath("run.vtp");

@@ -17,6 +17,7 @@
 #include <memory>
 
 #include "../app/ShellTestSupport.h"
+#include "ProjectTestSupport.h"
 #include "TestEnvironment.h"
 #include "app/FileDialogs.h"
 #include "app/Globals.h"
@@ -35,34 +36,6 @@
 #include "simulator/SimulatorLink.h"
 
 namespace {
-const QString Calibration =
-    QStringLiteral("1;0;0.0923;400;0.00871;800;0.000937;1200;8.93E-5;1600;9.1E-6;2000;");
-
-// Answers every file dialog with the next queued name (empty: cancelled) and
-// keeps the presets it was shown.
-class TFileDialogRecorder {
- public:
-  TFileDialogRecorder() {
-    FPrevious = SetFileDialogHook([this](TFileDialogKind kind, const QString &preset) {
-      Kinds << kind;
-      Presets << preset;
-      return Answers.isEmpty() ? QString() : Answers.takeFirst();
-    });
-  }
-  ~TFileDialogRecorder() { SetFileDialogHook(FPrevious); }
-  QStringList Answers;
-  QList<TFileDialogKind> Kinds;
-  QStringList Presets;
-
- private:
-  TFileDialogHook FPrevious;
-};
-
-QStringList Texts(const QList<TMessageBoxRequest> &requests) {
-  QStringList texts;
-  for (const TMessageBoxRequest &r : requests) texts << r.Text;
-  return texts;
-}
 
 QList<int> MeasuredPositions(TProjectData &data) {
   QReadLocker lock(&data.DataLock);
