@@ -32,6 +32,7 @@
 #include "measurement/ProjectChart.h"
 #include "measurement/ProjectData.h"
 #include "measurement/ProjectFile.h"
+#include "measurement/RunJournal.h"
 #include "settings/SettingsStorage.h"
 #include "simulator/SimulatorLink.h"
 
@@ -722,6 +723,43 @@ class ProjectWindowTest : public QObject {
     }
     // Points stored after the save make the project modified again.
     QVERIFY(fm->Modified());
+  }
+
+  // veltravor FILE.vtp ...: each named file opens once the start actions are
+  // over, a file named twice shows its one window, a missing one its message.
+  void filesNamedOnTheCommandLineOpenAfterTheStartActions() {
+    const QString fileName = FDir.filePath("named.vtp");
+    {
+      TProjectData data;
+      data.ZeroPosition = 20000;  // the device's: the pixels stay where they are
+      SetPixel(data, 20000, 500);
+      data.RecomputeStatistics();
+      SaveProject(data, fileName);
+    }
+    QFile::remove(TPaths::SettingsFile());
+    QVERIFY(WriteTextLines(TPaths::SettingsFile(), {"[General]", "Carriage=20000", "Zero=20000",
+                                                    "filterTable=" + Calibration}));
+    const QString missing = FDir.filePath("missing.vtp");
+    // Journals that earlier tests' windows left would ask to be recovered.
+    QDir(TRunJournal::Folder(false)).removeRecursively();
+    TStartOptions options;
+    options.Files = {fileName, missing, fileName};
+    options.CreateLink = [](const QString &) {
+      TSimulatorConfig config;
+      config.Speed = 0;
+      config.KeepState = false;
+      config.Carriage = 20000;
+      return std::make_unique<TSimulatorLink>(config);
+    };
+    TBoxRecorder boxes(QMessageBox::No);
+    FMain = std::make_unique<TfmMain>(options);
+    FMain->show();
+    QTRY_VERIFY(!FMain->tmStartActions->isActive() && Projects().size() == 1 &&
+                boxes.Requests.size() == 1);
+    QCOMPARE(FMain->StatusText(0), QString("Device found"));
+    QCOMPARE(Projects().first()->ProjectFileName, fileName);
+    QCOMPARE(MeasuredPositions(Projects().first()->Data()), QList<int>{20000});
+    QCOMPARE(Texts(boxes.Requests), QStringList{"File \"" + missing + "\" not found."});
   }
 
   void loadReportsPixelsPushedOut() {
