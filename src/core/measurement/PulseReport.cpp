@@ -490,15 +490,23 @@ QJsonObject FitJson(const TPeakFit &f) {
 }
 
 QString Fixed(const std::optional<double> &v, int decimals, const QString &unit = QString()) {
+  return ReportFixed(v, decimals, unit);
+}
+
+QString Sci(const std::optional<double> &v) {
+  return ReportSci(v);
+}
+}  // namespace
+
+QString ReportFixed(const std::optional<double> &v, int decimals, const QString &unit) {
   if (!v || !std::isfinite(*v)) return QStringLiteral("-");
   return QString::number(*v, 'f', decimals) + unit;
 }
 
-QString Sci(const std::optional<double> &v) {
+QString ReportSci(const std::optional<double> &v) {
   if (!v || !std::isfinite(*v)) return QStringLiteral("-");
   return QString::number(*v, 'e', 2);
 }
-}  // namespace
 
 double DeconvolutionFactor(TCorrelationKind kind, bool sech2) {
   if (kind == TCorrelationKind::SecondOrderAuto) return sech2 ? 0.648 : 0.707;

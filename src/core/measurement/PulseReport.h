@@ -199,3 +199,7 @@ TPulseReport ComputePulseReport(const TProjectData &data, int zero,
 // readable table of the same figures.
 QJsonObject PulseReportJson(const TPulseReport &report);
 QString PulseReportText(const TPulseReport &report);
+// A figure of the report as its text shows it: "-" when it is not determined.
+QString ReportFixed(const std::optional<double> &value, int decimals,
+                    const QString &unit = QString());
+QString ReportSci(const std::optional<double> &value);

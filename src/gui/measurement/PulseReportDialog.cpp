@@ -26,13 +26,10 @@
 
 namespace {
 QString Fixed(const std::optional<double> &v, int decimals, const QString &unit = QString()) {
-  if (!v || !std::isfinite(*v)) return QStringLiteral("-");
-  return QString::number(*v, 'f', decimals) + unit;
+  return ReportFixed(v, decimals, unit);
 }
-
 QString Sci(const std::optional<double> &v) {
-  if (!v || !std::isfinite(*v)) return QStringLiteral("-");
-  return QString::number(*v, 'e', 2);
+  return ReportSci(v);
 }
 }  // namespace
 
